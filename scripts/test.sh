@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12), builds, and runs every test:
+#   1. a normal build with every test,
+#   2. an ASan + UBSan build of the core tests,
+#   3. a short run of each fuzz target when clang is installed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+fi
+
+JOBS=$(nproc)
+FUZZ_SECONDS=${M7Q_FUZZ_SECONDS:-20}
+
+echo "== Build and test"
+cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/ci -j "$JOBS"
+ctest --test-dir build/ci -j "$JOBS" --output-on-failure
+
+echo "== Core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/ci-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_SANITIZE=ON -DM7Q_CORE_ONLY=ON
+cmake --build build/ci-asan -j "$JOBS" --target m7q_core_tests
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/ci-asan -j "$JOBS" --output-on-failure
+
+if command -v clang++ >/dev/null 2>&1; then
+    echo "== Fuzzing, ${FUZZ_SECONDS} s a target"
+    CXX=clang++ cmake -S . -B build/ci-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM7Q_FUZZ=ON
+    cmake --build build/ci-fuzz -j "$JOBS"
+    for target in build/ci-fuzz/fuzz_*; do
+        [ -x "$target" ] || continue
+        name=$(basename "$target")
+        mkdir -p "build/ci-fuzz/corpus-$name"
+        "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "build/ci-fuzz/corpus-$name" \
+            >"build/ci-fuzz/$name.log" 2>&1 || { tail -n 40 "build/ci-fuzz/$name.log"; exit 1; }
+        echo "$name: $(grep -c 'NEW' "build/ci-fuzz/$name.log" || true) new inputs, no crash"
+    done
+else
+    echo "== clang++ not installed: fuzzing skipped"
+fi
+
+# The last word is the full test run's, so that CI reads its count.
+ctest --test-dir build/ci -j "$JOBS" 2>&1 | tail -n 3
