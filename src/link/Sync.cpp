@@ -1,0 +1,391 @@
+#include "link/Sync.h"
+
+#include "link/Codec.h"
+#include "link/Events.h"
+#include "link/Timing.h"
+#include "model/Compound.h"
+#include "model/ParamStore.h"
+#include "model/Setters.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+const char* const kTextWrongModel = "机器型号与软件不匹配!";
+const char* const kTextWrongVersion = "机器与软件通信版本不匹配，请使用机器配套软件!";
+
+namespace {
+
+void ClearLiveStatus() {
+    auto lock = LockStore();
+    g_Param.byLiveStatus.fill(0);
+}
+
+int RequestParam(int block, int param, int count = 1) {
+    return SendCommand(CMD_GET_PARAM, {0, block, param, count});
+}
+
+bool ModelMatches() {
+    std::u16string model;
+    {
+        auto lock = LockStore();
+        model = U16(g_Device.szModel.data(), kModelChars);
+    }
+    const std::string expected = kExpectedModel;
+    if (model.size() != expected.size())
+        return false;
+    for (size_t i = 0; i < model.size(); ++i)
+        if (model[i] > 0x7F || std::toupper(static_cast<int>(model[i])) != std::toupper(expected[i]))
+            return false;
+    return true;
+}
+
+int CmdVersion() {
+    auto lock = LockStore();
+    return g_Device.nCmdVersion;
+}
+
+int Slot(int slot) {
+    auto lock = LockStore();
+    return g_Param.nSetting[slot];
+}
+
+void TruncateFloatSlot(int slot) {
+    SetSlotFloatBits(slot, std::trunc(SlotFloat(slot)));
+}
+
+void SendVolume(int block, int param, int percent) {
+    SendParamFloat(block, param, static_cast<float>(percent / 100.0 + 0.0005));
+}
+
+} // namespace
+
+CConnection::~CConnection() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool CConnection::Connect() {
+    if (m_link.IsOpen())
+        return false;
+    if (!m_link.Open())
+        return false;
+    StartReadAll();
+    return true;
+}
+
+void CConnection::StartReadAll() {
+    StartWorker(SyncKind::ReadAll);
+}
+void CConnection::StartWriteAll() {
+    StartWorker(SyncKind::WriteAll);
+}
+
+void CConnection::WaitSync() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CConnection::StartWorker(SyncKind kind) {
+    if (m_bSyncRunning) {
+        DebugText("SynchronizeData already running\n");
+        return; // one bulk transfer at a time
+    }
+    if (m_worker.joinable())
+        m_worker.join();
+    m_bSyncRunning = true;
+    DebugText("Start thread:SynchronizeData\n");
+    m_worker = std::thread([this, kind] {
+        ClearLiveStatus();
+        g_bPollAllowed = 0;
+        if (kind == SyncKind::ReadAll) {
+            SettleSleep(timing::kReadAllStart);
+            IdentifyAndReadAll();
+        } else {
+            SettleSleep(timing::kWriteAllStart);
+            WriteAll();
+        }
+        m_bSyncRunning = false;
+        if (IConsoleEvents* sink = GetConsoleEvents())
+            sink->OnSyncFinished(static_cast<int>(kind));
+        ClearLiveStatus();
+        g_bPollAllowed = 1;
+    });
+}
+
+void CConnection::IdentifyAndReadAll() {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SendCommand(CMD_GET_MODEL);
+        SendCommand(CMD_GET_CMD_VERSION);
+        SendCommand(CMD_GET_MCU_VERSION);
+        if (ModelMatches())
+            break;
+        if (attempt == 1)
+            return;
+    }
+    if (CmdVersion() != kExpectedCmdVersion)
+        return;
+    SendCommand(CMD_GET_MODE);
+    SendCommand(CMD_IDENT_EXTRA);
+
+    for (int p = 4; p <= 15; ++p)
+        RequestParam(MOD_MIC, p);
+    for (int p = 26; p <= 37; ++p)
+        RequestParam(MOD_MIC, p);
+    for (int p = 49; p <= 56; ++p)
+        RequestParam(MOD_MIC, p);
+    for (int p : {26, 27, 7, 8, 9, 10, 11, 12, 20, 21, 22, 23, 24, 25})
+        RequestParam(MOD_ECHO, p);
+    RequestParam(MOD_REVERB, 24, 2);
+    RequestParam(MOD_REVERB, 25, 2);
+    for (int p : {7, 8, 9, 10, 11, 19, 20, 21, 22, 23})
+        RequestParam(MOD_REVERB, p);
+    RequestParam(MOD_MUSIC, 14, 7);
+    for (int p : {11, 12, 13, 15, 16, 17, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 36, 37})
+        RequestParam(MOD_MUSIC, p);
+    for (int b = MOD_OUT1; b <= MOD_OUT8; ++b) {
+        RequestParam(b, 17, 2);
+        RequestParam(b, 27, 7);
+    }
+    for (int p : {15, 16, 18, 19, 20, 21, 22, 23, 24, 25, 26, 28})
+        for (int b = MOD_OUT1; b <= MOD_OUT8; ++b)
+            RequestParam(b, p);
+
+    for (int i = 0; i * kImageChunk < kImageSize; ++i) {
+        const int address = i * kImageChunk;
+        const int length = std::min(kImageChunk, kImageSize - address);
+        SendCommand(CMD_MEM_READ, {address >> 8, address & 0xFF, length});
+    }
+    SendCommand(CMD_MEM_READ, {ADDR_SURROUND_LEVELS >> 8, ADDR_SURROUND_LEVELS & 0xFF, kSurroundLevelsSize});
+    SendCommand(CMD_MEM_READ, {ADDR_SOUND_FIELD >> 8, ADDR_SOUND_FIELD & 0xFF, kSoundFieldSize});
+    SendCommand(CMD_MEM_READ, {ADDR_MIC_BOOST >> 8, ADDR_MIC_BOOST & 0xFF, kMicBoostSize});
+    SendCommand(CMD_GET_MACHINE);
+    SendCommand(CMD_GET_STATUS);
+    m_link.AwaitReply(); // the last answer belongs to the read too
+    {
+        auto lock = LockStore();
+        g_Param.bModified = 0;
+    }
+    SettleSleep(timing::kReadAllEnd);
+}
+
+void CConnection::SendAllParameters(int volumeMode) {
+    if (volumeMode == 1) {
+        SendParamFloat(MOD_MIC, 14, 0.0f);
+        SendParamFloat(MOD_MUSIC, 12, 0.0f);
+    }
+    for (int s : {SET_MIC_A_EQ_BYPASS, SET_REVERB_A_EQ_BYPASS, SET_ECHO_A_EQ_BYPASS, SET_MIC_B_EQ_BYPASS,
+                  SET_REVERB_B_EQ_BYPASS, SET_ECHO_B_EQ_BYPASS, SET_MUSIC_EQ_BYPASS})
+        SendSlot(s);
+    for (int c = 0; c < kOutputChannels; ++c) {
+        SendSlot(SET_OUT_EQ_BYPASS + c);
+        SendSlot(SET_OUT_DELAY_OFF + c);
+        SendSlot(SET_OUT_DELAY_WHOLE + c); // with the split bands and their coefficients
+        SendSlot(SET_OUT_DELAY + c);
+        for (int base : {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC})
+            SendSlot(base + c);
+        SendSlot(SET_OUT_MUTE + c);
+        SendSlot(SET_OUT_PHASE + c);
+        SendSlot(SET_OUT_ROLE + c);
+        SendSlot(SET_OUT_COMP_BYPASS + c);
+        SendCompressor(c);
+        SendChannelSurroundLevel(c);
+        SendSlot(SET_OUT_LEVEL + c);
+    }
+    SendMusicLimiter();
+    SendSlot(SET_MUSIC_COMP_BYPASS);
+    for (int s : {SET_EFFECT_VOLUME, SET_MIC_MUTE, SET_MUSIC_MUTE, SET_REVERB_MUTE, SET_ECHO_MUTE})
+        SendSlot(s);
+    for (int k = 0; k < 4; ++k) {
+        {
+            auto lock = LockStore();
+            const bool toA = g_Param.nSetting[SET_MIC_ROUTE_A + k] != 0;
+            g_Param.nSetting[SET_MIC_ROUTE_A + k] = toA ? 100 : 0;
+            g_Param.nSetting[SET_MIC_ROUTE_B + k] = toA ? 0 : 100;
+        }
+        SendSlot(SET_MIC_ROUTE_A + k);
+        SendSlot(SET_MIC_ROUTE_B + k);
+    }
+    for (int k = 0; k < 4; ++k)
+        SendSlot(SET_MIC_LEVEL + k);
+    for (int k = 0; k < 4; ++k)
+        SendSlot(SET_MIC_GATE + k);
+    SendSlot(SET_REVERB_VOLUME);
+    SendSlot(SET_ECHO_VOLUME);
+    for (int s : {SET_HDMI_PORT, SET_MUSIC_SOURCE, SET_SRC_LEVEL_SPDIF, SET_SRC_LEVEL_COAX, SET_SRC_LEVEL_BT,
+                  SET_SRC_LEVEL_HDMI1, SET_SRC_LEVEL_HDMI2, SET_SRC_LEVEL_HDMI3, SET_SRC_LEVEL_HDMI4,
+                  SET_SRC_LEVEL_AUX1, SET_SRC_LEVEL_AUX2})
+        SendSlot(s);
+    struct EffectSet {
+        int shift, echoLevel, reverbLevel, reverbPredelay, reverbTime, echoPredelay, echoTime, echoStart,
+            echoDecay;
+    };
+    const EffectSet sets[2] = {
+        {SET_MIC_A_SHIFT, SET_ECHO_A_LEVEL, SET_REVERB_A_LEVEL, SET_REVERB_A_PREDELAY, SET_REVERB_A_TIME,
+         SET_ECHO_A_PREDELAY, SET_ECHO_A_TIME, SET_ECHO_A_START, SET_ECHO_A_DECAY},
+        {SET_MIC_B_SHIFT, SET_ECHO_B_LEVEL, SET_REVERB_B_LEVEL, SET_REVERB_B_PREDELAY, SET_REVERB_B_TIME,
+         SET_ECHO_B_PREDELAY, SET_ECHO_B_TIME, SET_ECHO_B_START, SET_ECHO_B_DECAY},
+    };
+    for (const EffectSet& e : sets) {
+        SendSlot(e.shift);
+        SendSlot(e.echoLevel);
+        SendSlot(e.reverbLevel);
+        SendSlot(e.reverbPredelay);
+        TruncateFloatSlot(e.reverbTime);
+        SendSlot(e.reverbTime);
+        SendSlot(e.echoPredelay);
+        TruncateFloatSlot(e.echoTime); // whole milliseconds; the 2 ms minimum follows when sent
+        SendSlot(e.echoTime);
+        SendSlot(e.echoStart);
+        SendSlot(e.echoDecay);
+    }
+    for (int s : {SET_MUSIC_PITCH, SET_MUSIC_AGC_ON, SET_MUSIC_AGC_LEVEL, SET_MUSIC_GATE, SET_SUB_DECAY_ON,
+                  SET_SUB_DECAY_RATIO})
+        SendSlot(s);
+    SendSlot(SET_MIC_BOOST_ON); // copies the slot into its twin first
+    SendMicBoostGain();
+    SendSlot(SET_LPF_DELAY);
+    SendSlot(SET_LPF_GAIN);
+}
+
+void CConnection::WriteAll() {
+    int volumeMode;
+    std::array<uint8_t, kImageSize> image;
+    {
+        auto lock = LockStore();
+        volumeMode = g_Status.byMachine[0];
+    }
+    SendAllParameters(volumeMode);
+    {
+        auto lock = LockStore();
+        image = g_Param.byImage;
+    }
+    for (int address = 0; address < kImageSize; address += kImageChunk)
+        WriteDeviceMemory(address, std::min(kImageChunk, kImageSize - address), &image[address]);
+    EncodeAndSendSoundFieldBlock();
+    std::array<uint8_t, kSurroundLevelsSize> levels;
+    {
+        auto lock = LockStore();
+        levels = g_Param.bySurroundLevels;
+    }
+    WriteDeviceMemory(ADDR_SURROUND_LEVELS, kSurroundLevelsSize, levels.data());
+    const std::pair<int, int> groups[] = {{1, 20}, {2, 14}, {3, 14}, {4, 10}};
+    for (auto [group, bands] : groups)
+        for (int b = 0; b < bands; ++b)
+            SendBandCoeffs(group, b);
+    for (int g = MOD_OUT1; g <= MOD_OUT8; ++g)
+        for (int b = 0; b <= 12; ++b)
+            SendBandCoeffs(g, b);
+    SendBandCoeffs(kEqGroupLpf, 0);
+
+    if (volumeMode == 1) {
+        const int mic = Slot(SET_MIC_VOLUME);
+        if (mic < 80)
+            SendVolume(MOD_MIC, 14, mic);
+        else
+            for (int v = 80; v <= mic; ++v)
+                SendVolume(MOD_MIC, 14, v);
+        const int music = Slot(SET_MUSIC_VOLUME);
+        if (music < 70) {
+            SendVolume(MOD_MUSIC, 12, music);
+        } else {
+            for (int v = 70; v <= music; ++v) {
+                SendVolume(MOD_MUSIC, 12, v);
+                SettleSleep(timing::kMusicRampStep);
+            }
+        }
+    }
+    RequestParam(MOD_MIC, 14);
+    RequestParam(MOD_MUSIC, 12);
+    m_link.AwaitReply();
+    SettleSleep(timing::kWriteAllEnd);
+    auto lock = LockStore();
+    g_Param.bModified = 0;
+}
+
+std::string CConnection::OnSyncFinished() {
+    std::string error;
+    if (!ModelMatches()) {
+        error = kTextWrongModel;
+    } else if (CmdVersion() == kExpectedCmdVersion) {
+        const int mode = nPendingFileMode.exchange(-1);
+        if (mode >= 0 && mode < kModeCount) {
+            {
+                auto lock = LockStore();
+                g_Param.nCurMode = mode;
+            }
+            SendCommand(CMD_MODE_SET, {mode});
+            LinkPause(timing::kModeSetToStore);
+            SendCommand(CMD_MODE_STORE, {mode});
+        }
+        LinkPause(timing::kSyncFinished);
+        return {};
+    } else {
+        error = kTextWrongVersion;
+    }
+    Disconnect();
+    return error;
+}
+
+void CConnection::LoadMode(int n) {
+    if (!m_link.IsOpen())
+        return;
+    n = std::clamp(n, 0, kModeCount - 1);
+    {
+        auto lock = LockStore();
+        g_Param.nCurMode = n;
+    }
+    SendCommand(CMD_MODE_LOAD, {n});
+    StartReadAll();
+}
+
+void CConnection::StoreMode(int n) {
+    if (!m_link.IsOpen())
+        return;
+    n = std::clamp(n, 0, kModeCount - 1);
+    {
+        auto lock = LockStore();
+        g_Param.bModified = 0;
+        g_Param.nCurMode = n;
+    }
+    SendCommand(CMD_MODE_STORE, {n});
+}
+
+void CConnection::FactoryMode(int n) {
+    if (!m_link.IsOpen())
+        return;
+    n = std::clamp(n, 0, kModeCount - 1);
+    {
+        auto lock = LockStore();
+        g_Param.nCurMode = n;
+    }
+    SendCommand(CMD_MODE_FACTORY, {n});
+    StartReadAll();
+}
+
+void CConnection::LivePollTick() {
+    if (g_bPollAllowed && g_bPeakPoll && m_link.IsOpen())
+        SendCommand(CMD_GET_LIVE);
+}
+
+bool CConnection::OnRemoval(const std::string& path) {
+    DebugText("removed!\n");
+    if (!m_link.IsOpen() || !m_link.IsRemovalOf(path))
+        return false;
+    m_link.Close();
+    return true;
+}
+
+void CConnection::Disconnect() {
+    if (!m_link.IsOpen())
+        return;
+    ClearLiveStatus();
+    m_link.Flush();
+    m_link.WriteUsbDataNow(BuildCommand(CMD_DISCONNECT, {}));
+    m_link.Close();
+}
+
+void CConnection::MachineReset() {
+    if (m_link.IsOpen())
+        SendCommand(CMD_MACHINE_RESET, {0xAA});
+}

@@ -1,0 +1,67 @@
+// Connection procedures over the link: connect, identify and read everything, write everything,
+// memory modes, live polling, removal and disconnect. No user interface here: questions and notices
+// belong to the caller, results come back as values and events.
+#pragma once
+
+#include "link/Transport.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+constexpr const char* kExpectedModel = "M7Q";
+constexpr int kExpectedCmdVersion = 18;
+constexpr int kImageChunk = 56;
+
+enum class SyncKind { ReadAll = 0, WriteAll = 1 };
+
+class CConnection {
+public:
+    explicit CConnection(CUsbLink& link) : m_link(link) {}
+    ~CConnection();
+
+    // Opens the link and starts a read-all; false when already connected or no device answered.
+    bool Connect();
+    // The bulk transfers, each on its own worker thread; the worker raises OnSyncFinished.
+    void StartReadAll();
+    void StartWriteAll();
+    bool SyncRunning() const { return m_bSyncRunning; }
+    // Waits for the current worker (tools and tests).
+    void WaitSync();
+
+    // Completes a transfer on the caller's thread: checks model and command-set version, finishes
+    // a pending file mode. Returns "" on success, else the error text, after disconnecting.
+    std::string OnSyncFinished();
+
+    // Memory modes 0..3. Loading and factory recall start a read-all.
+    void LoadMode(int n);
+    void StoreMode(int n);
+    void FactoryMode(int n);
+    // The mode a loaded file named m1..m4 belongs to; set after the load, used at sync end.
+    std::atomic<int> nPendingFileMode{-1};
+
+    void LivePollTick();
+    // A device went away; true when it was ours and the link is now closed.
+    bool OnRemoval(const std::string& path);
+    // The console's own disconnect: CMD_DISCONNECT, then close.
+    void Disconnect();
+    void MachineReset();
+
+    // The procedures themselves, run by the workers; public for tools that want them inline.
+    void IdentifyAndReadAll();
+    void WriteAll();
+    void SendAllParameters(int volumeMode);
+
+    CUsbLink& Link() { return m_link; }
+
+private:
+    void StartWorker(SyncKind kind);
+
+    CUsbLink& m_link;
+    std::thread m_worker;
+    std::atomic<bool> m_bSyncRunning{false};
+};
+
+// The error texts of a failed identification.
+extern const char* const kTextWrongModel;
+extern const char* const kTextWrongVersion;
