@@ -1,0 +1,65 @@
+// Mode files (*.vm3zt): a byte dump of the setting slots, the memory image and the three blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+constexpr int kModeFileVersion = 8; // the version we write
+constexpr int kModeFileOldestVersion = 1;
+constexpr size_t kModeFileSize = 2175; // a version-8 file
+
+// Offsets of the areas in a version-8 file.
+constexpr size_t kModeFileSlotsAt = 4;
+constexpr size_t kModeFileImageAt = 868;
+constexpr size_t kModeFileSurroundAt = 2121;
+constexpr size_t kModeFileSoundFieldAt = 2153;
+constexpr size_t kModeFileMicBoostAt = 2173;
+
+struct FileResult {
+    bool bOk = false;
+    std::string strError; // empty on success; names the path and the system's reason
+};
+
+struct ModeFileResult : FileResult {
+    int nVersion = 0;        // version found in the file, 0 when there was none to read
+    bool bTruncated = false; // shorter than its version's size; loaded as far as it went
+    int nPendingMode = -1;   // 0..3 for names beginning "m1".."m4"; the Open command applies it
+};
+
+// Area sizes of one file version; all zero for a version we cannot read.
+struct ModeFileLayout {
+    size_t nSlotBytes = 0;
+    size_t nImageBytes = 0;
+    bool bSurroundLevels = false;
+    bool bSoundField = false;
+    bool bMicBoost = false;
+};
+ModeFileLayout ModeFileLayoutOf(int version);
+size_t ModeFileSizeOf(int version); // 0 for a version we cannot read
+
+// −1, or 0..3 when the file name (folder and extension dropped, any case) begins with m1..m4.
+int PendingModeFromFileName(const std::filesystem::path& path);
+
+// The version-8 file image of the store as it is now.
+std::vector<uint8_t> BuildModeFileBytes();
+
+// Overwrites the store from a file image under the store lock and decodes the sound field.
+// Nothing is sent; the caller starts the write-all. A refused image leaves the store untouched.
+ModeFileResult LoadModeFileFromBytes(std::span<const uint8_t> bytes);
+ModeFileResult LoadModeFile(const std::filesystem::path& path);
+
+// Writes a version-8 file; the previous file survives any failure.
+FileResult SaveModeFile(const std::filesystem::path& path);
+
+// ---- Shared by the file layer -------------------------------------------------------------------
+std::string QuotedPath(const std::filesystem::path& path); // "\"/dir/name\"" for messages
+// Reads at most nMax bytes. szWhat ("mode file", ...) starts the error text.
+FileResult ReadFileBytes(const std::filesystem::path& path, size_t nMax, std::vector<uint8_t>& bytes,
+                         const char* szWhat);
+// Writes a temporary file beside the target, syncs it and renames it over the target.
+FileResult WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                               const char* szWhat);
