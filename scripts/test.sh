@@ -2,11 +2,12 @@
 # Installs what the build needs (Debian 12), builds, and runs every test:
 #   1. a normal build with every test,
 #   2. an ASan + UBSan build of the core tests,
-#   3. a short run of each fuzz target when clang is installed.
+#   3. a ThreadSanitizer build of the link, procedure and simulator tests,
+#   4. a short run of each fuzz target when clang is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libhidapi-dev libudev-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -32,6 +33,12 @@ cmake -S . -B build/ci-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_SANITIZE=ON 
 cmake --build build/ci-asan -j "$JOBS" --target m7q_core_tests
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/ci-asan -j "$JOBS" --output-on-failure
+
+echo "== Link, procedure and simulator tests under ThreadSanitizer"
+cmake -S . -B build/ci-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_TSAN=ON -DM7Q_CORE_ONLY=ON
+cmake --build build/ci-tsan -j "$JOBS" --target m7q_core_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/ci-tsan -j "$JOBS" --output-on-failure -R 'Transport|Sync|Sim|Codec'
 
 if command -v clang++ >/dev/null 2>&1; then
     echo "== Fuzzing, ${FUZZ_SECONDS} s a target"

@@ -1,0 +1,171 @@
+#include "cli/Dump.h"
+
+#include "model/Compound.h"
+#include "model/ParamStore.h"
+#include "model/Setters.h"
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct UserValue {
+    double value;
+    const char* unit; // "" for plain numbers and switches
+};
+
+UserValue SlotUser(int slot) {
+    const int32_t v = g_Param.nSetting[slot];
+    const float f = BitsFloat(static_cast<uint32_t>(v));
+    const bool compThreshold = (slot >= SET_OUT_COMP_THRESHOLD && slot < SET_OUT_COMP_RATIO) ||
+                               slot == SET_MUSIC_COMP_THRESHOLD || slot == SET_MUSIC_AGC_LEVEL;
+    const bool compRatio =
+        (slot >= SET_OUT_COMP_RATIO && slot < SET_OUT_COMP_ATTACK) || slot == SET_MUSIC_COMP_RATIO;
+    const bool compTime = (slot >= SET_OUT_COMP_ATTACK && slot < SET_OUT_DELAY) ||
+                          slot == SET_MUSIC_COMP_ATTACK || slot == SET_MUSIC_COMP_RELEASE;
+    if (compThreshold)
+        return {f, "dB"};
+    if (compRatio)
+        return {f, ":1"};
+    if (compTime)
+        return {f, "ms"};
+    switch (GetSlotRow(slot).enc) {
+    case SlotEnc::Pct:
+    case SlotEnc::PctPlus:
+        return {static_cast<double>(v), "%"};
+    case SlotEnc::Gate:
+        return {v / 100.0, "%"};
+    case SlotEnc::Ms:
+        return {f, "ms"};
+    case SlotEnc::IntMs:
+        return {static_cast<double>(v), "ms"};
+    case SlotEnc::FloatPct:
+        return {f / 100.0, "s"};
+    case SlotEnc::Hz:
+        return {static_cast<double>(v), "Hz"};
+    case SlotEnc::Raw:
+        return {f, ""};
+    default:
+        return {static_cast<double>(v), ""};
+    }
+}
+
+std::string Num(double v) {
+    if (!std::isfinite(v))
+        return "null";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return buf;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+struct EqView {
+    std::string name;
+    int group, first, bands;
+};
+
+std::vector<EqView> AllEqs() {
+    std::vector<EqView> eqs;
+    for (const EqNumberInfo& e : kEqNumbers)
+        eqs.push_back({e.szName, e.nGroup, e.nFirstBand, e.nGroup >= MOD_OUT1 ? 15 : e.nBands});
+    eqs.push_back({"LPF", kEqGroupLpf, 0, 1});
+    return eqs;
+}
+
+} // namespace
+
+std::string SectionTypeName(int type) {
+    static const char* const kNames[] = {
+        "OFF",       "PEQ",       "LP",       "HP",       "LS",        "HS",        "CHEB-LP", "CHEB-HP",
+        "BESSEL-LP", "BESSEL-HP", "1ST-LP",   "1ST-HP",   "BUTTER-LP", "BUTTER-HP", "Q1.0-LP", "Q1.0-HP",
+        "Q0.5-LP",   "Q0.5-HP",   "Q1.31-LP", "Q1.31-HP", "Q0.54-LP",  "Q0.54-HP"};
+    if (type >= 0 && type < static_cast<int>(std::size(kNames)))
+        return kNames[type];
+    return "ALLPASS(" + std::to_string(type) + ")";
+}
+
+std::string DumpText() {
+    auto lock = LockStore();
+    std::ostringstream out;
+    out << "[slots]\n";
+    for (int s = 0; s < SET_COUNT; ++s) {
+        if (s == 6 || s == 14)
+            continue; // unused
+        const UserValue u = SlotUser(s);
+        out << SlotName(s) << " = " << Num(u.value) << (u.unit[0] ? " " : "") << u.unit << "\n";
+    }
+    for (const EqView& eq : AllEqs()) {
+        out << "\n[" << eq.name << "]\n";
+        for (int b = 0; b < eq.bands; ++b) {
+            const BandValues v = ReadBand(eq.group, eq.first + b);
+            char line[128];
+            std::snprintf(line, sizeof line, "band %2d: %+5.1f dB %6.0f Hz Q %.3f %s\n", b, v.fGain, v.fFreq,
+                          v.fQ, SectionTypeName(v.nType).c_str());
+            out << line;
+        }
+    }
+    out << "\n[surround levels]\n";
+    for (int c = 0; c < kOutputChannels; ++c)
+        out << "CH" << c + 1 << " = " << Num(ChannelSurroundLevel(c)) << " dB\n";
+    out << "\n[sound field]\nroom = " << g_SoundField.nRoomWidth << " x " << g_SoundField.nRoomLength
+        << " m\n"
+        << "listener = (" << Num(g_SoundField.fListenerX) << ", " << Num(g_SoundField.fListenerY) << ") m\n";
+    for (int k = 0; k < kSoundFieldSpeakers; ++k)
+        out << "speaker " << k << " = (" << Num(g_SoundField.fSpeakerX[k]) << ", "
+            << Num(g_SoundField.fSpeakerY[k]) << ") m\n";
+    out << "\n[mic boost]\ngain = " << Num(MicBoostGain()) << " dB\n";
+    return out.str();
+}
+
+std::string DumpJson() {
+    auto lock = LockStore();
+    std::ostringstream out;
+    out << "{\"slots\":{";
+    bool first = true;
+    for (int s = 0; s < SET_COUNT; ++s) {
+        if (s == 6 || s == 14)
+            continue;
+        out << (first ? "" : ",") << JsonString(SlotName(s)) << ":" << Num(SlotUser(s).value);
+        first = false;
+    }
+    out << "},\"eqs\":[";
+    first = true;
+    for (const EqView& eq : AllEqs()) {
+        out << (first ? "" : ",") << "{\"name\":" << JsonString(eq.name) << ",\"bands\":[";
+        for (int b = 0; b < eq.bands; ++b) {
+            const BandValues v = ReadBand(eq.group, eq.first + b);
+            out << (b ? "," : "") << "{\"gain_db\":" << Num(v.fGain) << ",\"freq_hz\":" << Num(v.fFreq)
+                << ",\"q\":" << Num(v.fQ) << ",\"type\":" << JsonString(SectionTypeName(v.nType)) << "}";
+        }
+        out << "]}";
+        first = false;
+    }
+    out << "],\"surround_levels_db\":[";
+    for (int c = 0; c < kOutputChannels; ++c)
+        out << (c ? "," : "") << Num(ChannelSurroundLevel(c));
+    out << "],\"sound_field\":{\"room_width_m\":" << g_SoundField.nRoomWidth
+        << ",\"room_length_m\":" << g_SoundField.nRoomLength << ",\"listener\":["
+        << Num(g_SoundField.fListenerX) << "," << Num(g_SoundField.fListenerY) << "],\"speakers\":[";
+    for (int k = 0; k < kSoundFieldSpeakers; ++k)
+        out << (k ? "," : "") << "[" << Num(g_SoundField.fSpeakerX[k]) << ","
+            << Num(g_SoundField.fSpeakerY[k]) << "]";
+    out << "]},\"mic_boost_db\":" << Num(MicBoostGain()) << "}\n";
+    return out.str();
+}

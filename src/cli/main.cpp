@@ -1,0 +1,288 @@
+// m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
+#include "cli/Dump.h"
+#include "files/ModeFile.h"
+#include "link/Codec.h"
+#include "link/Events.h"
+#include "link/Sync.h"
+#include "link/Timing.h"
+#include "link/Transport.h"
+#include "link/hidapi/HidapiBackend.h"
+#include "model/Defaults.h"
+#include "model/ParamStore.h"
+#include "sim/SimBackend.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Exit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
+
+constexpr double kFastScale = 0.02;
+
+const char* const kUsage =
+    "usage: m7qctl [--sim] [--sim-state FILE] [--fast] [--trace FILE] COMMAND\n"
+    "  info                      identify; print model, command-set version, MCU and DSP versions,\n"
+    "                            current mode, mode names\n"
+    "  backup FILE               read everything, then write FILE as a version-8 mode file\n"
+    "  restore FILE              read a mode file (versions 1-8) and write it all to the processor;\n"
+    "                            a file named m1..m4 is also stored into that memory mode\n"
+    "  dump FILE [--json]        decode a mode file without a device\n"
+    "  mode load|store|factory N memory mode N = 1..4\n";
+
+struct Options {
+    bool bSim = false;
+    bool bFast = false;
+    bool bJson = false;
+    std::string strSimState;
+    std::string strTrace;
+    std::vector<std::string> args;
+};
+
+int Usage(const std::string& why) {
+    if (!why.empty())
+        std::cerr << "m7qctl: " << why << "\n";
+    std::cerr << kUsage;
+    return kExitUsage;
+}
+
+// Messages the processor raises while we work.
+class CliEvents : public IConsoleEvents {
+public:
+    void OnParamError(uint8_t code, uint8_t block, uint8_t param) override {
+        std::cerr << "m7qctl: " << FormatParamError(code, block, param) << "\n";
+    }
+};
+
+class TraceFile {
+public:
+    bool Open(const std::string& path) {
+        m_file.open(path, std::ios::out | std::ios::trunc);
+        return m_file.good();
+    }
+    void Write(char direction, const Report& r) {
+        std::lock_guard lock(m_mutex);
+        char line[kReportSize * 3 + 4];
+        int at = std::snprintf(line, sizeof line, "%c ", direction);
+        for (size_t i = 0; i < r.size(); ++i)
+            at += std::snprintf(line + at, sizeof line - at, i ? " %02x" : "%02x", r[i]);
+        m_file << line << '\n';
+    }
+    bool Good() {
+        std::lock_guard lock(m_mutex);
+        m_file.flush();
+        return m_file.good();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::ofstream m_file;
+};
+
+std::string Utf8Of(const char16_t* buf, size_t capacity) {
+    return ToUtf8(U16(buf, capacity));
+}
+
+int CmdDump(const Options& o) {
+    if (o.args.size() != 2)
+        return Usage("dump takes one file");
+    ResetStoreAtStartup();
+    const ModeFileResult r = LoadModeFile(o.args[1]);
+    if (!r.bOk) {
+        std::cerr << "m7qctl: " << r.strError << "\n";
+        return kExitFile;
+    }
+    if (r.bTruncated)
+        std::cerr << "m7qctl: the file is shorter than its version " << r.nVersion
+                  << " says; loaded as far as it goes\n";
+    std::cout << (o.bJson ? DumpJson() : DumpText());
+    return kExitOk;
+}
+
+int ParseMode(const std::string& s) {
+    if (s.size() == 1 && s[0] >= '1' && s[0] <= '4')
+        return s[0] - '1';
+    return -1;
+}
+
+// Everything that needs the processor.
+int RunOnDevice(const Options& o, IHidBackend& backend) {
+    const std::string& cmd = o.args[0];
+    ModeFileResult restore;
+    if (cmd == "restore") {
+        // Read the file before touching the processor, so a bad file changes nothing there.
+        ResetStoreAtStartup();
+        restore = LoadModeFile(o.args[1]);
+        if (!restore.bOk) {
+            std::cerr << "m7qctl: " << restore.strError << "\n";
+            return kExitFile;
+        }
+    }
+    std::vector<uint8_t> preset;
+    if (cmd == "restore")
+        preset = BuildModeFileBytes();
+
+    CUsbLink link(backend);
+    TraceFile trace;
+    if (!o.strTrace.empty()) {
+        if (!trace.Open(o.strTrace)) {
+            std::cerr << "m7qctl: cannot write the trace file \"" << o.strTrace
+                      << "\": " << std::strerror(errno) << "\n";
+            return kExitFile;
+        }
+        link.SetTrace([&trace](char d, const Report& r) { trace.Write(d, r); });
+    }
+    SetLink(&link);
+    ResetStoreAtStartup();
+    CConnection conn(link);
+    struct Unlink {
+        ~Unlink() { SetLink(nullptr); }
+    } unlink;
+
+    if (!conn.Connect()) {
+        std::cerr << "m7qctl: no processor found\n";
+        return kExitDevice;
+    }
+    conn.WaitSync();
+    if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
+        std::cerr << "m7qctl: " << error << "\n";
+        return kExitDevice;
+    }
+
+    int status = kExitOk;
+    if (cmd == "info") {
+        auto lock = LockStore();
+        std::cout << "model: " << Utf8Of(g_Device.szModel.data(), kModelChars) << "\n"
+                  << "command-set version: " << int(g_Device.nCmdVersion) << "\n"
+                  << "MCU version: " << Utf8Of(g_Device.szMcuVersion.data(), kVersionChars) << "\n"
+                  << "DSP version: " << Utf8Of(g_Device.szDspVersion.data(), kVersionChars) << "\n"
+                  << "current mode: M" << g_Param.nCurMode + 1 << "\n";
+        for (int m = 0; m < kModeCount; ++m)
+            std::cout << "mode " << m + 1 << ": " << Utf8Of(g_Device.szModeName[m].data(), kModeNameChars)
+                      << "\n";
+    } else if (cmd == "backup") {
+        const FileResult r = SaveModeFile(o.args[1]);
+        if (!r.bOk) {
+            std::cerr << "m7qctl: " << r.strError << "\n";
+            status = kExitFile;
+        } else {
+            std::cout << "saved " << o.args[1] << "\n";
+        }
+    } else if (cmd == "restore") {
+        LoadModeFileFromBytes(preset);
+        conn.nPendingFileMode = restore.nPendingMode;
+        conn.StartWriteAll();
+        conn.WaitSync();
+        if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
+            std::cerr << "m7qctl: " << error << "\n";
+            return kExitDevice;
+        }
+        std::cout << "restored " << o.args[1];
+        if (restore.nPendingMode >= 0)
+            std::cout << " and stored it as mode " << restore.nPendingMode + 1;
+        std::cout << "\n";
+    } else if (cmd == "mode") {
+        const int n = ParseMode(o.args[2]);
+        if (o.args[1] == "load" || o.args[1] == "factory") {
+            if (o.args[1] == "load")
+                conn.LoadMode(n);
+            else
+                conn.FactoryMode(n);
+            conn.WaitSync();
+            if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
+                std::cerr << "m7qctl: " << error << "\n";
+                return kExitDevice;
+            }
+        } else {
+            conn.StoreMode(n);
+        }
+        std::cout << "mode " << o.args[1] << " M" << n + 1 << " done\n";
+    }
+    conn.Disconnect();
+    if (!o.strTrace.empty() && !trace.Good()) {
+        std::cerr << "m7qctl: writing the trace file \"" << o.strTrace << "\" failed\n";
+        status = kExitFile;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--sim") {
+            o.bSim = true;
+        } else if (a == "--fast") {
+            o.bFast = true;
+        } else if (a == "--json") {
+            o.bJson = true;
+        } else if (a == "--sim-state" || a == "--trace") {
+            if (i + 1 >= argc)
+                return Usage(a + " needs a file");
+            (a == "--trace" ? o.strTrace : o.strSimState) = argv[++i];
+            if (a == "--sim-state")
+                o.bSim = true;
+        } else if (a == "-h" || a == "--help") {
+            std::cout << kUsage;
+            return kExitOk;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option " + a);
+        } else {
+            o.args.push_back(a);
+        }
+    }
+    if (o.args.empty())
+        return Usage("");
+    const std::string& cmd = o.args[0];
+    if (cmd == "dump")
+        return CmdDump(o);
+    if (o.bJson)
+        return Usage("--json belongs to dump");
+    if (cmd == "info") {
+        if (o.args.size() != 1)
+            return Usage("info takes no arguments");
+    } else if (cmd == "backup" || cmd == "restore") {
+        if (o.args.size() != 2)
+            return Usage(cmd + " takes one file");
+    } else if (cmd == "mode") {
+        if (o.args.size() != 3 || (o.args[1] != "load" && o.args[1] != "store" && o.args[1] != "factory") ||
+            ParseMode(o.args[2]) < 0)
+            return Usage("mode takes load, store or factory and a mode 1..4");
+    } else {
+        return Usage("unknown command " + cmd);
+    }
+    if (o.bFast)
+        SetSettleScale(kFastScale);
+    static CliEvents events;
+    SetConsoleEvents(&events);
+
+    if (!o.bSim) {
+        CHidapiBackend hid;
+        return RunOnDevice(o, hid);
+    }
+    CSimBackend sim;
+    if (!o.strSimState.empty() && std::filesystem::exists(o.strSimState)) {
+        std::string error;
+        if (!sim.LoadState(o.strSimState, error)) {
+            std::cerr << "m7qctl: " << error << "\n";
+            return kExitFile;
+        }
+    }
+    const int status = RunOnDevice(o, sim);
+    if (!o.strSimState.empty()) {
+        std::string error;
+        if (!sim.SaveState(o.strSimState, error)) {
+            std::cerr << "m7qctl: " << error << "\n";
+            return status == kExitOk ? kExitFile : status;
+        }
+    }
+    return status;
+}

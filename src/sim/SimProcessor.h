@@ -1,0 +1,121 @@
+// The processor at the other end of the link, simulated: its identity, parameter table, parameter
+// memory, four memory modes, machine settings, remote keys, live status and a Z-Wave controller with a
+// few plugs. It keeps its own state and never looks at the console's store, so that a test compares
+// the console with an independent peer. Not thread-safe; CSimBackend serialises the calls.
+#pragma once
+
+#include "link/Report.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+constexpr int kSimMemSize = 1307;     // parameter memory, addresses 0..1306
+constexpr int kSimPlugMemSize = 6748; // plug records and scenes
+constexpr int kSimModeCount = 4;
+constexpr int kSimMachineSize = 13;
+constexpr int kSimRemoteSize = 18;
+constexpr int kSimStatusSize = 16; // remote-key bytes carried by the status report
+constexpr int kSimLiveSize = 16;
+constexpr int kSimModeNameUnits = 23; // the console keeps 24 units with the terminator
+constexpr int kSimMaxNode = 232;
+constexpr int kSimControllerNode = 1;
+
+constexpr uint16_t kSimModeNameAddress = 0x0F00; // mode m's name at 0x0F00 + 0x40 * m
+
+inline constexpr const char* kSimModel = "M7Q";
+inline constexpr uint8_t kSimCmdVersion = 18;
+inline constexpr const char* kSimMcuVersion = "2024-05-17";
+inline constexpr const char* kSimDspVersion = "2024-04-02";
+
+// Plug kinds of the simulated Z-Wave nodes (the same numbers as the plug records).
+constexpr uint8_t kSimPlugSwitch = 1;
+constexpr uint8_t kSimPlugDimmer = 2;
+
+// (block, parameter) → the 32-bit words last set, big-endian order as on the wire.
+using SimParamTable = std::map<std::pair<uint8_t, uint8_t>, std::vector<uint32_t>>;
+
+// What one memory mode holds, and what the processor runs with: parameter table and memory.
+struct SimSettings {
+    SimParamTable params;
+    std::array<uint8_t, kSimMemSize> mem{};
+    bool operator==(const SimSettings&) const = default;
+};
+
+struct SimNode {
+    uint8_t nKind = kSimPlugSwitch;
+    uint8_t nLevel = 0; // as a basic report carries it: switches 0 or 0xFF, dimmers 0..99
+    bool operator==(const SimNode&) const = default;
+};
+
+class CSimProcessor {
+public:
+    CSimProcessor(); // factory state
+
+    // One report from the console in, the reports the processor answers with out (usually one;
+    // none for a key-learning request, which is answered by PressKey, and for Z-Wave acks).
+    std::vector<Report> Handle(const Report& in);
+
+    // A key of the infrared remote received. While a learning request waits, the code is stored
+    // and the key-learning report returned; otherwise the press is ignored.
+    std::optional<Report> PressKey(uint8_t code);
+    bool IsLearning() const { return m_nLearnKey != 0; }
+
+    // Everything back to factory content, as the machine-reset command does.
+    void FactoryReset();
+    // Memory of the running state and of all four modes never written: every byte 0xFF.
+    void EraseMemory();
+
+    // The factory content of mode m (0..3); the same every time.
+    static SimSettings FactorySettings(int mode);
+
+    int CurrentMode() const { return m_nCurMode; }
+    const SimSettings& Current() const { return m_current; }
+    const SimSettings& Stored(int mode) const { return m_modes.at(mode); }
+    // The words a parameter request would carry (empty when the table has none).
+    std::vector<uint32_t> Param(int block, int param) const;
+    const std::array<uint8_t, kSimMachineSize>& Machine() const { return m_machine; }
+    const std::array<uint8_t, kSimRemoteSize>& RemoteKeys() const { return m_remote; }
+    const std::u16string& ModeName(int mode) const { return m_modeNames.at(mode); }
+    void SetModeName(int mode, std::u16string name); // cut to 23 units; empty reads as erased
+
+    // Z-Wave network; node 1 is the controller and always present.
+    std::vector<int> Nodes() const; // present plug nodes, ascending
+    std::optional<SimNode> Node(int id) const;
+    bool AddNode(int id, uint8_t kind); // false for an id outside 2..232
+    void RemoveNode(int id);
+    const std::array<uint8_t, kSimPlugMemSize>& PlugMemory() const { return m_plugMem; }
+
+    // The whole persistent state (not the live pattern or a pending learning request). Loading
+    // a foreign, damaged or truncated image fails with a reason and leaves the state as it was.
+    std::vector<uint8_t> SaveStateBytes() const;
+    bool LoadStateBytes(const std::vector<uint8_t>& bytes, std::string& error);
+    bool SaveState(const std::string& path, std::string& error) const;
+    bool LoadState(const std::string& path, std::string& error);
+
+private:
+    std::vector<Report> HandleZWave(const Report& in);
+    std::vector<Report> ZWaveFunction(const std::vector<uint8_t>& data);
+    Report ParamReply(const Report& in) const;
+    Report MemReply(const Report& in) const;
+    Report PlugReply(const Report& in) const;
+    Report LiveReply();
+    std::vector<Report> ModeNameReports() const;
+    void ResetNetwork();
+    int FreeNodeId() const;
+
+    SimSettings m_current;
+    std::array<SimSettings, kSimModeCount> m_modes;
+    int m_nCurMode = 0;
+    std::array<uint8_t, kSimMachineSize> m_machine{};
+    std::array<uint8_t, kSimRemoteSize> m_remote{};
+    std::array<std::u16string, kSimModeCount> m_modeNames;
+    std::array<uint8_t, kSimPlugMemSize> m_plugMem{};
+    std::map<int, SimNode> m_nodes; // plug nodes 2..232
+    int m_nLearnKey = 0;            // key 1..17 waiting for a press, 0 when none
+    uint32_t m_nLiveTick = 0;
+};
