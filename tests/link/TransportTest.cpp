@@ -14,6 +14,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The reader thread writes the store; a test reads it under the same lock.
+int CurMode() {
+    auto lock = LockStore();
+    return g_Param.nCurMode;
+}
+
 // A scripted device: answers each report with an acknowledgement unless told to stay silent.
 class FakeBackend : public IHidBackend {
 public:
@@ -126,9 +132,9 @@ TEST_F(TransportTest, RepliesAreDecodedAndPaceTheWrites) {
     mode[1] = CMD_GET_MODE;
     mode[2] = 2;
     backend.Inject(mode);
-    for (int i = 0; i < 100 && g_Param.nCurMode != 2; ++i)
+    for (int i = 0; i < 100 && CurMode() != 2; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(g_Param.nCurMode, 2);
+    EXPECT_EQ(CurMode(), 2);
 }
 
 TEST_F(TransportTest, ASilentDeviceCostsTheFullReplyWaitPerWrite) {
@@ -207,9 +213,9 @@ TEST_F(TransportTest, TheReadersZWaveAcknowledgementDoesNotStallIt) {
     backend.Inject(frame);
     backend.Inject(mode);
     const auto t0 = Clock::now();
-    for (int i = 0; i < 200 && g_Param.nCurMode != 3; ++i)
+    for (int i = 0; i < 200 && CurMode() != 3; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(g_Param.nCurMode, 3);
+    EXPECT_EQ(CurMode(), 3);
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(900));
     usb.Flush();
     auto written = backend.Written();
