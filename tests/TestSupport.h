@@ -11,6 +11,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,24 @@ protected:
 
     CRecordingLink link;
     RecordedEvents events;
+};
+
+// The store fixture with a fresh folder of its own for files, removed afterwards.
+class TempDirTest : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("m7q-" + std::string(info->name()) + "-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+        StoreTest::TearDown();
+    }
+    std::filesystem::path dir;
 };
 
 inline float ValueFloat(const Report& r, int index) {

@@ -328,15 +328,7 @@ std::string CConnection::OnSyncFinished() {
 }
 
 void CConnection::LoadMode(int n) {
-    if (!m_link.IsOpen())
-        return;
-    n = std::clamp(n, 0, kModeCount - 1);
-    {
-        auto lock = LockStore();
-        g_Param.nCurMode = n;
-    }
-    SendCommand(CMD_MODE_LOAD, {n});
-    StartReadAll();
+    Recall(CMD_MODE_LOAD, n);
 }
 
 void CConnection::StoreMode(int n) {
@@ -352,6 +344,11 @@ void CConnection::StoreMode(int n) {
 }
 
 void CConnection::FactoryMode(int n) {
+    Recall(CMD_MODE_FACTORY, n);
+}
+
+// A load or factory recall makes mode n current on the processor; then everything is read back.
+void CConnection::Recall(uint8_t command, int n) {
     if (!m_link.IsOpen())
         return;
     n = std::clamp(n, 0, kModeCount - 1);
@@ -359,7 +356,7 @@ void CConnection::FactoryMode(int n) {
         auto lock = LockStore();
         g_Param.nCurMode = n;
     }
-    SendCommand(CMD_MODE_FACTORY, {n});
+    SendCommand(command, {n});
     StartReadAll();
 }
 

@@ -56,6 +56,7 @@ public:
 
 private:
     void StartWorker(SyncKind kind);
+    void Recall(uint8_t command, int n);
 
     CUsbLink& m_link;
     std::thread m_worker;

@@ -91,20 +91,8 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-class ModeFileTest : public StoreTest {
+class ModeFileTest : public TempDirTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("m7q-" + std::string(info->name()) + "-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-        StoreTest::TearDown();
-    }
     // A store unlike both the start-up state and the hand-built files.
     void MarkStore() {
         g_Param.nSetting.fill(-7);
@@ -121,8 +109,6 @@ protected:
             names.push_back(e.path().filename());
         return names;
     }
-
-    fs::path dir;
 };
 
 TEST_F(ModeFileTest, SaveWritesVersionEightByteExactAndLoadsBack) {

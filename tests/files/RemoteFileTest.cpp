@@ -32,22 +32,7 @@ std::vector<uint8_t> StoreKeys() {
     return std::vector<uint8_t>(g_Status.byRemoteKey.begin(), g_Status.byRemoteKey.end());
 }
 
-class RemoteFileTest : public StoreTest {
-protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("m7q-" + std::string(info->name()) + "-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-        StoreTest::TearDown();
-    }
-    fs::path dir;
-};
+using RemoteFileTest = TempDirTest;
 
 TEST_F(RemoteFileTest, ExtensionBecomesRemo) {
     EXPECT_EQ(RemoteFilePath("keys.txt"), fs::path("keys.remo"));
