@@ -1,0 +1,33 @@
+// The console's two languages: paired texts chosen by g_nLanguage, and the language files that give
+// every window of a template its caption and control texts by control id.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// 0 = Chinese, 1 = English.
+extern int g_nLanguage;
+
+// Picks the text of the current language. Both are UTF-8 literals.
+QString Tr(const char* zh, const char* en);
+inline bool IsEnglish() {
+    return g_nLanguage == 1;
+}
+
+// A window's controls keep the numeric id of their template so that the language pass can find them.
+void SetCtrlId(QWidget* widget, int id);
+int CtrlId(const QWidget* widget);
+QWidget* FindCtrl(QWidget* parent, int id);
+
+// The value of "IDD<t>_title" / "IDD<t>_<c>" in the language file of `language` (0 or 1); empty when
+// the key is missing or has an empty value. Values are cut to 999 characters.
+QString LangText(int language, int nTemplate, int ctrlId);
+QString LangTitle(int language, int nTemplate);
+
+// Sets the caption of `window` and the text of every control of it that has an id, from the current
+// language's file. Missing or empty keys leave the text as it is. Does nothing for nullptr.
+void ApplyTexts(QWidget* window, int nTemplate);
+
+// Sets the text of a label, button, check box, radio or group box; other widgets are left alone.
+void SetWidgetText(QWidget* widget, const QString& text);
