@@ -1,6 +1,173 @@
+// m7q-console: the desktop console, on a processor over USB or on the built-in simulated processor.
+#include "app/AboutDlg.h"
+#include "app/App.h"
+#include "app/ConsoleLink.h"
+#include "app/Language.h"
+#include "app/MainFrame.h"
+#include "app/MainView.h"
+#include "app/Notices.h"
+#include "app/Ribbon.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
+#include "link/Timing.h"
+#include "model/Defaults.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr double kFastScale = 0.02;
+constexpr int kNoDeviceScreenshotMs = 3000;
+
+QString SimStatePath() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("m7q-console/simulated-processor.state"));
+}
+
+int Fail(const QString& text, int code) {
+    std::fprintf(stderr, "m7q-console: %s\n", qPrintable(text));
+    return code;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("m7q-console"));
+    QApplication::setApplicationVersion(QStringLiteral("1.4.4"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Control and tuning console for the M7Q audio processor."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption simulate(QStringLiteral("simulate"),
+                                      QStringLiteral("Use the built-in simulated processor instead of USB."));
+    const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Shorten the settle delays."));
+    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of this run: zh or en."),
+                                  QStringLiteral("zh|en"));
+    const QCommandLineOption page(
+        QStringLiteral("page"),
+        QStringLiteral("Page to show after the first synchronisation: music, output, "
+                       "or the dialog about."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Render the window to FILE.png after the first "
+                                                       "synchronisation (or 3 s without a device) and exit."),
+                                        QStringLiteral("FILE.png"));
+    parser.addOptions({simulate, fast, lang, page, screenshot});
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A mode file (*.vm3zt) to open."),
+                                 QStringLiteral("[file]"));
+    parser.process(app);
+
+    QString file = parser.positionalArguments().value(0);
+    if (!file.isEmpty())
+        file = QFileInfo(file).absoluteFilePath();
+    const QString pageName = parser.value(page).toLower();
+    static const QStringList kPages = {QStringLiteral("music"), QStringLiteral("output"),
+                                       QStringLiteral("about")};
+    if (!pageName.isEmpty() && !kPages.contains(pageName))
+        return Fail(QStringLiteral("page \"%1\" is not part of this console yet (try: %2)")
+                        .arg(pageName, kPages.join(QStringLiteral(", "))),
+                    2);
+    if (parser.isSet(lang) && parser.value(lang) != QLatin1String("zh") &&
+        parser.value(lang) != QLatin1String("en"))
+        return Fail(QStringLiteral("--lang takes zh or en"), 2);
+    const QString shotPath = parser.value(screenshot);
+
+    // One console per user; a screenshot run is a tool and may run beside it.
+    CSingleInstance single;
+    if (shotPath.isEmpty()) {
+        switch (single.Acquire(file)) {
+        case CSingleInstance::Result::Primary:
+            break;
+        case CSingleInstance::Result::Forwarded:
+            return 0;
+        case CSingleInstance::Result::NoWindow:
+            QMessageBox::warning(nullptr, QStringLiteral("M7Q"),
+                                 QString::fromUtf8("已有一个实例在运行，但找不到它的主窗口！"));
+            return 1;
+        case CSingleInstance::Result::LockFailed:
+            QMessageBox::warning(nullptr, QStringLiteral("M7Q"),
+                                 QString::fromUtf8("创建信标对象失败，程序退出！"));
+            return 1;
+        }
+    }
+
+    if (parser.isSet(fast))
+        SetSettleScale(kFastScale);
+    g_nLanguage =
+        parser.isSet(lang) ? (parser.value(lang) == QLatin1String("en") ? 1 : 0) : ReadLanguageSetting();
+    ResetStoreAtStartup();
+
+    CQX7745v13App console;
+    CConsoleLink link(parser.isSet(simulate) ? CConsoleLink::Kind::Simulated : CConsoleLink::Kind::Usb,
+                      parser.isSet(simulate) ? SimStatePath() : QString());
+    auto* view = new CQX7745v13View(&link);
+    CMainFrame frame(view);
+    console.SetMainWindow(&frame, view);
+    SetNoticeOwner(&frame);
+    view->ApplyLanguage();
+
+    QObject::connect(&single, &CSingleInstance::Activated, &frame, [&frame, view](const QString& path) {
+        if (frame.isMinimized())
+            frame.showNormal();
+        frame.raise();
+        frame.activateWindow();
+        if (!path.isEmpty())
+            view->OpenModeFilePath(path);
+    });
+
+    // What waits for the first synchronisation (or for 3 s without a device).
+    bool firstDone = false;
+    auto afterFirstSync = [&](bool ok) {
+        if (firstDone)
+            return;
+        firstDone = true;
+        if (ok && !file.isEmpty())
+            QTimer::singleShot(0, view, [view, file] { view->OpenModeFilePath(file); });
+        if (pageName == QLatin1String("output"))
+            frame.Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+        else if (pageName == QLatin1String("music"))
+            frame.Ribbon()->SetActiveCategory(CMainFrame::kInput);
+        QWidget* target = &frame;
+        if (pageName == QLatin1String("about")) {
+            auto* about = new CAboutDlg(&frame);
+            about->setAttribute(Qt::WA_DeleteOnClose);
+            about->show();
+            target = about;
+        }
+        if (!shotPath.isEmpty()) {
+            QTimer::singleShot(100, &frame, [&link, target, shotPath] {
+                const bool saved = target->grab().save(shotPath);
+                link.Conn().Disconnect();
+                if (!saved)
+                    std::fprintf(stderr, "m7q-console: cannot write %s\n", qPrintable(shotPath));
+                QCoreApplication::exit(saved ? 0 : 3);
+            });
+        }
+    };
+    QObject::connect(view, &CQX7745v13View::SyncHandled, &frame, afterFirstSync);
+    QTimer::singleShot(kNoDeviceScreenshotMs, &frame, [&] {
+        if (!link.Link().IsOpen())
+            afterFirstSync(false);
+    });
+
+    frame.show();
+    view->StartConnectTimer();
+    link.StartMonitor();
+    const int status = app.exec();
+    console.DestroyToolWindows();
+    if (const QString error = link.SaveSimState(); !error.isEmpty())
+        std::fprintf(stderr, "m7q-console: simulated processor state not saved: %s\n", qPrintable(error));
+    return status;
 }

@@ -1,0 +1,26 @@
+// The About box: version lines of the connected processor and the hidden live-status switch.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+    QLabel* ModuleLine() const { return m_pModule; }
+    QLabel* McuLine() const { return m_pMcu; }
+    QLabel* DspLine() const { return m_pDsp; }
+    QCheckBox* PeakBox() const { return m_pPeak; }
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    QLabel* m_pModule;
+    QLabel* m_pMcu;
+    QLabel* m_pDsp;
+    QCheckBox* m_pPeak;
+};

@@ -1,0 +1,217 @@
+#include "app/App.h"
+
+#include "app/AboutDlg.h"
+#include "app/Language.h"
+#include "app/MainFrame.h"
+#include "app/MainView.h"
+#include "app/Notices.h"
+#include "app/Pages.h"
+#include "link/Events.h"
+#include "model/ParamStore.h"
+#include "pages/Page.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+namespace {
+CQX7745v13App* g_pApp = nullptr;
+
+QHash<int, CQX7745v13App::ToolFactory>& Factories() {
+    static QHash<int, CQX7745v13App::ToolFactory> factories;
+    return factories;
+}
+
+constexpr int kNoticeMs = 1100;
+} // namespace
+
+CQX7745v13App::CQX7745v13App() {
+    g_pApp = this;
+    qApp->installEventFilter(this);
+}
+
+CQX7745v13App::~CQX7745v13App() {
+    qApp->removeEventFilter(this);
+    DestroyToolWindows();
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+CQX7745v13App* CQX7745v13App::Instance() {
+    static CQX7745v13App* fallback = nullptr;
+    if (g_pApp)
+        return g_pApp;
+    // Pages and the view may be used without a whole application (tests); give them a quiet one.
+    if (!fallback)
+        fallback = new CQX7745v13App;
+    return fallback;
+}
+
+void CQX7745v13App::SetMainWindow(CMainFrame* frame, CQX7745v13View* view) {
+    m_pFrame = frame;
+    m_pView = view;
+}
+
+CMainFrame* CQX7745v13App::Frame() const { return m_pFrame; }
+CQX7745v13View* CQX7745v13App::View() const { return m_pView; }
+
+void CQX7745v13App::RegisterToolWindow(int nTemplate, ToolFactory factory) {
+    Factories().insert(nTemplate, std::move(factory));
+}
+
+QWidget* CQX7745v13App::OpenToolWindow(int nTemplate) {
+    QPointer<QWidget>& slot = m_toolWindows[nTemplate];
+    if (!slot) {
+        const auto factory = Factories().value(nTemplate);
+        if (!factory) {
+            DebugText("tool window " + std::to_string(nTemplate) + " is not part of this console yet\n");
+            return nullptr;
+        }
+        slot = factory(m_pFrame);
+        if (!slot)
+            return nullptr;
+    }
+    ApplyTexts(slot, nTemplate);
+    if (QWidget* owner = m_pFrame)
+        slot->move(owner->frameGeometry().center() - slot->rect().center());
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+void CQX7745v13App::DestroyToolWindows() {
+    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
+        delete it.value().data();
+    m_toolWindows.clear();
+}
+
+void CQX7745v13App::RefreshToolWindows() {
+    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
+        if (it.value())
+            QMetaObject::invokeMethod(it.value().data(), "Reload");
+}
+
+void CQX7745v13App::ApplyLanguageToToolWindows() {
+    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
+        if (it.value()) {
+            ApplyTexts(it.value(), it.key());
+            QMetaObject::invokeMethod(it.value().data(), "ReloadTexts");
+        }
+}
+
+void CQX7745v13App::ShowAbout() {
+    CAboutDlg dlg(m_pFrame);
+    dlg.exec();
+}
+
+bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    // A key event travels up the parents; act on it once.
+    if (key == m_pLastKey && key->timestamp() == m_nLastKeyTime)
+        return false;
+    m_pLastKey = key;
+    m_nLastKeyTime = key->timestamp();
+    if (event->type() == QEvent::KeyRelease) {
+        if (key->key() == Qt::Key_F7 && !key->isAutoRepeat()) {
+            if (!SyncDialogRunning())
+                OpenToolWindow(kTemplateMachine);
+            return true;
+        }
+        return false;
+    }
+    return HandleKeyPress(key);
+}
+
+bool CQX7745v13App::HandleKeyPress(QKeyEvent* event) {
+    CQX7745v13View* view = m_pView;
+    if (!view)
+        return false;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const int key = event->key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
+        int connected;
+        {
+            auto lock = LockStore();
+            connected = g_Param.bConnected;
+        }
+        if (connected && !SyncDialogRunning()) {
+            const int m = key - Qt::Key_F1;
+            if (ctrl)
+                view->SaveMode(m, true);
+            else
+                view->LoadMode(m);
+        }
+        return true;
+    }
+    if (ctrl && key >= Qt::Key_0 && key <= Qt::Key_9) {
+        if (CPage* page = view->Page())
+            page->PickBand(key == Qt::Key_0 ? 9 : key - Qt::Key_1);
+        return false;
+    }
+    auto volume = [&](VolumeRow row, int slot, bool up) {
+        int current;
+        {
+            auto lock = LockStore();
+            current = g_Param.nSetting[slot];
+        }
+        const int step = ctrl ? 1 : (current < 50 ? 5 : 2);
+        view->StepVolume(row, up ? step : -step);
+    };
+    auto mute = [&](VolumeRow row, int slot, const char* zh, const char* en) {
+        view->ToggleMute(row);
+        int muted;
+        {
+            auto lock = LockStore();
+            muted = g_Param.nSetting[slot];
+        }
+        if (muted)
+            ShowInfoPopup(Tr(zh, en), kNoticeMs);
+    };
+    switch (key) {
+    case Qt::Key_Q:
+        volume(VolumeRow::Music, SET_MUSIC_VOLUME, true);
+        break;
+    case Qt::Key_A:
+        volume(VolumeRow::Music, SET_MUSIC_VOLUME, false);
+        break;
+    case Qt::Key_W:
+        volume(VolumeRow::Mic, SET_MIC_VOLUME, true);
+        break;
+    case Qt::Key_S:
+        volume(VolumeRow::Mic, SET_MIC_VOLUME, false);
+        break;
+    case Qt::Key_E:
+        volume(VolumeRow::Echo, SET_ECHO_VOLUME, true);
+        break;
+    case Qt::Key_D:
+        volume(VolumeRow::Echo, SET_ECHO_VOLUME, false);
+        break;
+    case Qt::Key_R:
+        volume(VolumeRow::Reverb, SET_REVERB_VOLUME, true);
+        break;
+    case Qt::Key_F:
+        volume(VolumeRow::Reverb, SET_REVERB_VOLUME, false);
+        break;
+    case Qt::Key_Z:
+        mute(VolumeRow::Music, SET_MUSIC_MUTE, "音乐已静音", "Music Muted");
+        break;
+    case Qt::Key_X:
+        mute(VolumeRow::Mic, SET_MIC_MUTE, "话筒已静音", "Mic Muted");
+        break;
+    case Qt::Key_C:
+        mute(VolumeRow::Echo, SET_ECHO_MUTE, "回声已静音", "Echo muted");
+        break;
+    case Qt::Key_V:
+        mute(VolumeRow::Reverb, SET_REVERB_MUTE, "混响已静音", "Reverb muted");
+        break;
+    case Qt::Key_P:
+        view->ToggleEqBypass();
+        break;
+    default:
+        break;
+    }
+    return false; // the key still reaches its window
+}

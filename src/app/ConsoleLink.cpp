@@ -1,0 +1,92 @@
+#include "app/ConsoleLink.h"
+
+#include "link/Link.h"
+#include "link/hidapi/DeviceMonitor.h"
+#include "link/hidapi/HidapiBackend.h"
+#include "sim/SimBackend.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+
+CConsoleLink::CConsoleLink(Kind kind, const QString& simState, QObject* parent)
+    : QObject(parent), m_strSimState(simState) {
+    if (kind == Kind::Simulated) {
+        auto sim = std::make_unique<CSimBackend>();
+        m_pSim = sim.get();
+        if (!simState.isEmpty() && QFileInfo::exists(simState)) {
+            std::string error;
+            if (!sim->LoadState(simState.toStdString(), error))
+                DebugText("simulated processor state not loaded: " + error + "\n");
+        }
+        m_pBackend = std::move(sim);
+    } else {
+        m_pBackend = std::make_unique<CHidapiBackend>();
+    }
+    m_pLink = std::make_unique<CUsbLink>(*m_pBackend);
+    m_pConn = std::make_unique<CConnection>(*m_pLink);
+    // Edits from this (the UI) thread are queued in order and never wait for the device.
+    CUsbLink::PostWritesFromThisThread(true);
+    SetLink(m_pLink.get());
+    SetConsoleEvents(this);
+}
+
+CConsoleLink::~CConsoleLink() {
+    if (m_pMonitor)
+        m_pMonitor->Stop();
+    m_pConn->WaitSync();
+    if (GetConsoleEvents() == this)
+        SetConsoleEvents(nullptr);
+    m_pLink->Close();
+    if (GetLink() == m_pLink.get())
+        SetLink(nullptr);
+    SaveSimState();
+}
+
+void CConsoleLink::StartMonitor() {
+    if (m_pSim || m_pMonitor)
+        return;
+    m_pMonitor = std::make_unique<CDeviceMonitor>(
+        [this](const std::string& path) {
+            const QString p = QString::fromStdString(path);
+            QMetaObject::invokeMethod(
+                this, [this, p] { emit DeviceArrived(p); }, Qt::QueuedConnection);
+        },
+        [this](const std::string& path) {
+            const QString p = QString::fromStdString(path);
+            QMetaObject::invokeMethod(
+                this, [this, p] { emit DeviceRemoved(p); }, Qt::QueuedConnection);
+        });
+    m_pMonitor->Start(*m_pBackend);
+}
+
+QString CConsoleLink::SaveSimState() {
+    if (!m_pSim || m_strSimState.isEmpty())
+        return QString();
+    QDir().mkpath(QFileInfo(m_strSimState).absolutePath());
+    std::string error;
+    if (!m_pSim->SaveState(m_strSimState.toStdString(), error))
+        return QString::fromStdString(error);
+    return QString();
+}
+
+void CConsoleLink::OnParamError(uint8_t code, uint8_t block, uint8_t param) {
+    const QString text = QString::fromStdString(FormatParamError(code, block, param));
+    QMetaObject::invokeMethod(
+        this, [this, text] { emit ParamError(text); }, Qt::QueuedConnection);
+}
+
+void CConsoleLink::OnKeyLearned(uint8_t code) {
+    QMetaObject::invokeMethod(
+        this, [this, code] { emit KeyLearned(code); }, Qt::QueuedConnection);
+}
+
+void CConsoleLink::OnPlugEvent(uint32_t w, uint32_t l) {
+    QMetaObject::invokeMethod(
+        this, [this, w, l] { emit PlugEvent(w, l); }, Qt::QueuedConnection);
+}
+
+void CConsoleLink::OnSyncFinished(int kind) {
+    QMetaObject::invokeMethod(
+        this, [this, kind] { emit SyncFinished(kind); }, Qt::QueuedConnection);
+}

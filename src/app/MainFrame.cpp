@@ -1,0 +1,466 @@
+#include "app/MainFrame.h"
+
+#include "app/App.h"
+#include "app/ConsoleLink.h"
+#include "app/Language.h"
+#include "app/MainView.h"
+#include "app/Pages.h"
+#include "app/Prompts.h"
+#include "app/Ribbon.h"
+#include "app/Settings.h"
+#include "files/ModeFile.h"
+#include "link/Events.h"
+#include "model/ParamStore.h"
+#include "pages/Page.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace {
+
+constexpr int kMinWidth = 1240;
+constexpr int kMinHeight = 700;
+
+struct PanelTitles {
+    const char* zh;
+    const char* enBuilt;   // the title the ribbon is built with
+    const char* enRenamed; // the title a switch to English gives
+};
+const PanelTitles kPanelTitles[10] = {
+    {"话筒音量", "Mic Vol", "Mic  Vol"},
+    {"效果总音量", "Efx Vol", "Effect Vol"},
+    {"混响音量", "Reverb Vol", "Reverb Vol"},
+    {"回声音量", "Echo Vol", "Echo Vol"},
+    {"音乐音量", "Music Vol", "Music Vol"},
+    {"音乐变调", "Music pitch", "Music pitch"},
+    {"调用", "Load", "Load"},
+    {"保存", "Save", "Save"},
+    {"话筒1状态", "Mic 1 Status", "Mic 1 Status"},
+    {"话筒2状态", "Mic 2 Status", "Mic 2 Status"},
+};
+
+// Element ids of a category: [Input, Output].
+struct CategoryIds {
+    int micLabel, micSlider, micMute, efxLabel, efxSlider, revLabel, revSlider, revMute, echoLabel,
+        echoSlider, echoMute, musicLabel, musicSlider, musicMute, gateLabel, gateSlider, pitchSlider,
+        loadMode, loadFile, saveMode, saveFile, mic1[3], mic2[3];
+};
+const CategoryIds kIds[2] = {
+    {32832,
+     32829,
+     32847,
+     32833,
+     32830,
+     32920,
+     32918,
+     32848,
+     32837,
+     32806,
+     32849,
+     32834,
+     32831,
+     32850,
+     32842,
+     32846,
+     32841,
+     32815,
+     32827,
+     32819,
+     32828,
+     {32926, 32927, 32928},
+     {32929, 32930, 32931}},
+    {32857,
+     32858,
+     32859,
+     32860,
+     32861,
+     32921,
+     32919,
+     32862,
+     32863,
+     32864,
+     32865,
+     32866,
+     32867,
+     32868,
+     32878,
+     32879,
+     32880,
+     32900,
+     32881,
+     32904,
+     32882,
+     {32932, 32933, 32934},
+     {32935, 32936, 32937}},
+};
+
+bool IsShellCategory(const QString& title) {
+    return title == QLatin1String("Input") || title == QLatin1String("Output") ||
+           title == QString::fromUtf8("输入控制") || title == QString::fromUtf8("输出调节");
+}
+
+QString PitchText() {
+    int pitch;
+    {
+        auto lock = LockStore();
+        pitch = g_Param.nSetting[SET_MUSIC_PITCH];
+    }
+    return Tr("音乐变调:", "Music Pitch:") + QString::asprintf("%+-d", pitch);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
+    setWindowTitle(QStringLiteral("M7Q v1.4.4"));
+    setWindowIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
+    setMinimumSize(kMinWidth, kMinHeight);
+    // The style value read at construction is always overwritten.
+    WriteApplicationLook(kApplicationLook);
+    m_pRibbon = new CMyMFCRibbonBar(this);
+    setMenuWidget(m_pRibbon);
+    BuildRibbon();
+    setCentralWidget(view);
+    view->SetFrame(this);
+    BuildStatusBar();
+
+    auto* open = new QAction(this);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, [this] { m_pView->OnCommand(ID_FILE_OPEN); });
+    auto* save = new QAction(this);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, [this] { m_pView->OnCommand(ID_FILE_SAVE); });
+    addAction(open);
+    addAction(save);
+
+    connect(m_pRibbon, &CMyMFCRibbonBar::Command, this, [this](int id) {
+        if (id == ID_APP_ABOUT)
+            CQX7745v13App::Instance()->ShowAbout();
+        else
+            m_pView->OnCommand(id);
+    });
+    connect(m_pRibbon, &CMyMFCRibbonBar::CategoryChanged, this, &CMainFrame::OnCategoryChanged);
+    m_pRibbon->Tabs()->installEventFilter(this);
+    qApp->installEventFilter(this);
+    resize(kMinWidth, kMinHeight);
+}
+
+void CMainFrame::BuildRibbon() {
+    QMenu* menu = m_pRibbon->ApplicationMenu();
+    menu->clear();
+    menu->addAction(Tr("打开(&O)", "Open(&O)"), this, [this] { m_pView->OnCommand(ID_FILE_OPEN); });
+    menu->addAction(Tr("保存(&S)", "Save(&S)"), this, [this] { m_pView->OnCommand(ID_FILE_SAVE); });
+    m_pRecentMenu = menu->addMenu(Tr("最近的文档(Last documents)", "Last documents(最近的文档)"));
+    m_pRecentMenu->setMinimumWidth(300);
+    RefreshRecentFiles();
+    menu->addSeparator();
+    menu->addAction(Tr("退出(&X)", "Exit(&X)"), this, [this] { close(); });
+
+    m_pRibbon->AddCategory(Tr("输入控制", "Input"));
+    m_pRibbon->AddCategory(Tr("输出调节", "Output"));
+    BuildCategory(kInput);
+    BuildCategory(kOutput);
+
+    m_pRibbon->AddTabButton(ID_BTN_FEATURES, Tr("特色功能", "Features"));
+    m_pRibbon->AddTabButton(ID_BTN_INPUT_SOURCE, Tr("输入源", "Input Source"));
+    m_pRibbon->AddTabButton(ID_BTN_RESET, Tr("机器复位", "Reset"));
+    m_pRibbon->AddTabButton(ID_BTN_REMOTE, Tr("遥控学习", "Remote control"));
+    m_pRibbon->AddTabButton(ID_BTN_LANGUAGE, QString::fromUtf8("中/EN"));
+    m_pRibbon->AddTabButton(ID_APP_ABOUT, QStringLiteral("?"))->setToolTip(QStringLiteral("a"));
+}
+
+void CMainFrame::BuildCategory(int index) {
+    CRibbonCategory* category = m_pRibbon->Category(index);
+    const CategoryIds& ids = kIds[index];
+    auto panel = [&](int i) { return category->AddPanel(Tr(kPanelTitles[i].zh, kPanelTitles[i].enBuilt)); };
+    const QString mute = Tr("静音", "Mute");
+
+    auto volumePanel = [&](int i, int labelId, const char* zh, const char* en, int sliderId, int muteId) {
+        QVBoxLayout* column = panel(i)->Column();
+        m_pRibbon->AddLabel(column, labelId, Tr(zh, en));
+        m_pRibbon->AddSlider(column, sliderId, 90, 0, 99);
+        if (muteId)
+            m_pRibbon->AddCheckBox(column, muteId, mute);
+        else
+            column->addStretch(1);
+    };
+    volumePanel(0, ids.micLabel, "话筒音量:100", "Mic    Vol: 100", ids.micSlider, ids.micMute);
+    volumePanel(1, ids.efxLabel, "效果总音量:100", "Effect    Vol:100", ids.efxSlider, 0);
+    volumePanel(2, ids.revLabel, "混响音量:  100", "Reverb Vol:100", ids.revSlider, ids.revMute);
+    volumePanel(3, ids.echoLabel, "回声音量:100", "Echo Vol:100", ids.echoSlider, ids.echoMute);
+    volumePanel(4, ids.musicLabel, "音乐音量:100", "Music Vol:100", ids.musicSlider, ids.musicMute);
+
+    QVBoxLayout* pitch = panel(5)->Column();
+    m_pRibbon->AddLabel(pitch, ids.gateLabel, Tr("音乐噪声门:100", "Noisegate:    100"));
+    m_pRibbon->AddSlider(pitch, ids.gateSlider, 100, 0, 100);
+    m_pRibbon->AddSlider(pitch, ids.pitchSlider, 100, -5, 5);
+
+    const QStringList modes = {QStringLiteral("M1"), QStringLiteral("M2"), QStringLiteral("M3"),
+                               QStringLiteral("M4")};
+    QVBoxLayout* load = panel(6)->Column();
+    m_pRibbon->AddSplitButton(
+        load, ids.loadMode, Tr("载入模式", "LoadMode"),
+        {ID_MODE_LOAD_FIRST, ID_MODE_LOAD_FIRST + 1, ID_MODE_LOAD_FIRST + 2, ID_MODE_LOAD_FIRST + 3}, modes);
+    m_pRibbon->AddButton(load, ids.loadFile, Tr("载入文件", "LoadFile"));
+    QVBoxLayout* save = panel(7)->Column();
+    m_pRibbon->AddSplitButton(
+        save, ids.saveMode, Tr("保存模式", "SaveMode"),
+        {ID_MODE_SAVE_FIRST, ID_MODE_SAVE_FIRST + 1, ID_MODE_SAVE_FIRST + 2, ID_MODE_SAVE_FIRST + 3}, modes);
+    m_pRibbon->AddButton(save, ids.saveFile, Tr("保存文件", "SaveFile"));
+
+    for (int mic = 0; mic < 2; ++mic) {
+        QVBoxLayout* column = panel(8 + mic)->Column();
+        const int* labels = mic == 0 ? ids.mic1 : ids.mic2;
+        m_pRibbon->AddLabel(column, labels[0], QString::fromUtf8("RF:■■■■■ AF:■■■■■"));
+        m_pRibbon->AddLabel(column, labels[1], Tr("频率:660.00MHz", "Freq660.00MHz"));
+        m_pRibbon->AddLabel(column, labels[2], Tr("电   量:■■■■■", "Battary:■■■■■"));
+    }
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    m_pUsbPane = new QLabel(QString::fromUtf8("USB:未连接") + QString(72, QLatin1Char(' ')));
+    m_pUsbPane->setMinimumWidth(fontMetrics().horizontalAdvance(QString(52, QLatin1Char(' '))));
+    SetCtrlId(m_pUsbPane, ID_STATUS_USB);
+    m_pModePane = new QLabel(QString::fromUtf8("当前模式：模式一") + QString(19, QLatin1Char(' ')));
+    m_pModePane->setMinimumWidth(fontMetrics().horizontalAdvance(QString(97, QLatin1Char(' '))));
+    m_pModePane->setAlignment(Qt::AlignCenter);
+    SetCtrlId(m_pModePane, ID_STATUS_MODE);
+    for (QLabel* pane : {m_pUsbPane, m_pModePane}) {
+        QPalette pal = pane->palette();
+        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        pane->setPalette(pal);
+    }
+    bar->addWidget(m_pUsbPane);
+    auto* separator = new QFrame;
+    separator->setFrameShape(QFrame::VLine);
+    bar->addWidget(separator);
+    bar->addWidget(m_pModePane);
+    m_pBypass = new QCheckBox(QString::fromUtf8("均衡旁路"));
+    SetCtrlId(m_pBypass, ID_STATUS_BYPASS);
+    m_pBypass->setFocusPolicy(Qt::NoFocus);
+    connect(m_pBypass, &QCheckBox::clicked, this, [this] { m_pView->OnCommand(ID_STATUS_BYPASS); });
+    m_pResetEq = new QPushButton(QString::fromUtf8("重置均衡"));
+    SetCtrlId(m_pResetEq, ID_STATUS_RESET_EQ);
+    m_pResetEq->setFocusPolicy(Qt::NoFocus);
+    connect(m_pResetEq, &QPushButton::clicked, this, [this] { m_pView->OnCommand(ID_STATUS_RESET_EQ); });
+    bar->addPermanentWidget(m_pBypass);
+    bar->addPermanentWidget(m_pResetEq);
+}
+
+void CMainFrame::SetUsbPane(const QString& text, const QColor& colour) {
+    m_pUsbPane->setText(text);
+    QPalette pal = m_pUsbPane->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    m_pUsbPane->setPalette(pal);
+}
+
+void CMainFrame::SetModePane(const QString& text) {
+    m_pModePane->setText(text);
+}
+
+void CMainFrame::SetEqControls(bool enabled, bool bypassed, const QString& bypassText,
+                               const QString& resetText) {
+    m_pBypass->setEnabled(enabled);
+    m_pBypass->setChecked(bypassed);
+    m_pBypass->setText(bypassText);
+    m_pResetEq->setEnabled(enabled);
+    m_pResetEq->setText(resetText);
+}
+
+void CMainFrame::RefreshRecentFiles() {
+    if (!m_pRecentMenu)
+        return;
+    m_pRecentMenu->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        m_pRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+                                 [this, path] { m_pView->OpenModeFilePath(path); });
+    }
+    m_pRecentMenu->setEnabled(!files.isEmpty());
+}
+
+void CMainFrame::SetPitchPanelTitles() {
+    const QString text = PitchText();
+    for (int c = 0; c < m_pRibbon->CategoryCount(); ++c)
+        if (CRibbonPanel* panel = m_pRibbon->Category(c)->Panel(5))
+            panel->SetTitle(text);
+}
+
+void CMainFrame::RefreshRibbonTexts() {
+    const bool en = IsEnglish();
+    for (int c = 0; c < m_pRibbon->CategoryCount(); ++c) {
+        CRibbonCategory* category = m_pRibbon->Category(c);
+        const QString title = category->Title();
+        QString renamed;
+        if (en && title == QString::fromUtf8("输入控制"))
+            renamed = QStringLiteral("Input");
+        else if (en && title == QString::fromUtf8("输出调节"))
+            renamed = QStringLiteral("Output");
+        else if (!en && title == QLatin1String("Input"))
+            renamed = QString::fromUtf8("输入控制");
+        else if (!en && title == QLatin1String("Output"))
+            renamed = QString::fromUtf8("输出调节");
+        if (renamed.isEmpty())
+            continue; // already in this language
+        m_pRibbon->SetCategoryTitle(c, renamed);
+        for (int i = 0; i < 10; ++i)
+            if (CRibbonPanel* panel = category->Panel(i))
+                panel->SetTitle(i == 5
+                                    ? PitchText()
+                                    : QString::fromUtf8(en ? kPanelTitles[i].enRenamed : kPanelTitles[i].zh));
+    }
+    m_pView->RefreshVolumeStrip();
+    for (int c = 0; c < 2; ++c) {
+        const CategoryIds& ids = kIds[c];
+        for (int id : {ids.micMute, ids.revMute, ids.echoMute, ids.musicMute})
+            m_pRibbon->SetElementText(id, Tr("静音", "Mute"));
+        m_pRibbon->SetElementText(ids.loadFile, Tr("载入文件", "LoadFile"));
+        m_pRibbon->SetElementText(ids.saveFile, Tr("保存文件", "SaveFile"));
+        m_pRibbon->SetElementText(ids.loadMode, Tr("载入模式", "LoadMode"));
+        m_pRibbon->SetElementText(ids.saveMode, Tr("保存模式", "SaveMode"));
+    }
+    m_pRibbon->SetElementText(ID_BTN_FEATURES, Tr("特色功能", "Features"));
+    m_pRibbon->SetElementText(ID_BTN_RESET, Tr("机器复位", "Reset"));
+    m_pRibbon->SetElementText(ID_BTN_REMOTE, Tr("遥控学习", "Remote control"));
+    m_pRibbon->SetElementText(ID_BTN_INPUT_SOURCE, Tr("输入源", "Input Source"));
+    // The application menu's entries; the recent-documents caption keeps the text it was built with.
+    const auto actions = m_pRibbon->ApplicationMenu()->actions();
+    for (QAction* action : actions) {
+        if (action->menu())
+            continue;
+        const QString t = action->text();
+        if (t == QString::fromUtf8("打开(&O)") || t == QLatin1String("Open(&O)"))
+            action->setText(Tr("打开(&O)", "Open(&O)"));
+        else if (t == QString::fromUtf8("保存(&S)") || t == QLatin1String("Save(&S)"))
+            action->setText(Tr("保存(&S)", "Save(&S)"));
+        else if (t == QString::fromUtf8("退出(&X)") || t == QLatin1String("Exit(&X)"))
+            action->setText(Tr("退出(&X)", "Exit(&X)"));
+    }
+    m_pRibbon->update();
+}
+
+void CMainFrame::OnCategoryChanged(int index) {
+    const QString title = m_pRibbon->Category(index)->Title();
+    CPage* page = m_pView->Page();
+    if (title == QLatin1String("Input") || title == QString::fromUtf8("输入控制")) {
+        CQX7745v13App::Instance()->nMusicPageMode = 0;
+        if (page && page->TemplateId() == kTemplateMusicPage) {
+            page->ReloadTexts();
+            page->Refresh();
+        } else {
+            m_pView->ShowPage(kTemplateMusicPage);
+        }
+    } else if (title == QLatin1String("Output") || title == QString::fromUtf8("输出调节")) {
+        if (page && page->TemplateId() == kTemplateOutputPage)
+            QMetaObject::invokeMethod(page, "SelectChannel",
+                                      Q_ARG(int, CQX7745v13App::Instance()->nOutputChannel));
+        else
+            m_pView->ShowPage(kTemplateOutputPage);
+    }
+    m_pView->RefreshVolumeStrip();
+}
+
+bool CMainFrame::HandleWheel(QWheelEvent* event) {
+    CRibbonCategory* category = m_pRibbon->ActiveCategory();
+    if (!category || !IsShellCategory(category->Title()))
+        return false;
+    const QPoint global = event->globalPosition().toPoint();
+    const int delta = event->angleDelta().y() > 0 ? 1 : -1;
+    static const VolumeRow panelRows[5] = {VolumeRow::Mic, VolumeRow::Effect, VolumeRow::Reverb,
+                                           VolumeRow::Echo, VolumeRow::Music};
+    for (int i = 0; i < 5; ++i) {
+        CRibbonPanel* panel = category->Panel(i);
+        if (panel && panel->rect().contains(panel->mapFromGlobal(global))) {
+            m_pView->StepVolume(panelRows[i], delta);
+            return true;
+        }
+    }
+    // The pitch panel's sliders sit at the same place in both categories.
+    const CategoryIds& ids = kIds[m_pRibbon->ActiveCategoryIndex() == kOutput ? kOutput : kInput];
+    for (auto [id, row] :
+         {std::pair{ids.gateSlider, VolumeRow::Gate}, std::pair{ids.pitchSlider, VolumeRow::Pitch}}) {
+        QWidget* slider = m_pRibbon->Element(id);
+        if (slider && slider->rect().contains(slider->mapFromGlobal(global))) {
+            m_pView->StepVolume(row, delta);
+            return true;
+        }
+    }
+    return true; // a notch anywhere else over the ribbon is swallowed
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pRibbon->Tabs() && event->type() == QEvent::MouseButtonDblClick)
+        return true; // the ribbon never minimises
+    if (event->type() == QEvent::Wheel) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && (widget == m_pRibbon || m_pRibbon->isAncestorOf(widget))) {
+            // Act once per notch: the event travels up the parents.
+            static const QEvent* last = nullptr;
+            if (event == last)
+                return true;
+            last = event;
+            HandleWheel(static_cast<QWheelEvent*>(event));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::QueryClose() {
+    int modified, mode;
+    {
+        auto lock = LockStore();
+        modified = g_Param.bModified;
+        mode = g_Param.nCurMode;
+    }
+    if (modified) {
+        const auto answer =
+            AskBox(this, QMessageBox::Question, Tr("保存?", "Save?"),
+                   Tr("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
+                      "parameter value is changed, do you want save it ?"),
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Yes) {
+            const QString path = AskModeFileToSave(this, QStringLiteral("preset"));
+            if (!path.isEmpty()) {
+                if (CConsoleLink* link = m_pView->ConsoleLink())
+                    link->Conn().StoreMode(mode);
+                const FileResult result = SaveModeFile(path.toStdString());
+                if (!result.bOk) {
+                    // Keep the window open: closing now would lose the changes the user chose to keep.
+                    AskBox(this, QMessageBox::Warning, QStringLiteral("Can't write to file"),
+                           QString::fromStdString(result.strError), QMessageBox::Ok);
+                    return false;
+                }
+                AddRecentFile(path);
+            }
+        }
+    }
+    if (CConsoleLink* link = m_pView->ConsoleLink()) {
+        link->Link().Flush();
+        link->Conn().Disconnect();
+    }
+    return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_bClosing || QueryClose()) {
+        m_bClosing = true;
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}

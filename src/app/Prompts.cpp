@@ -1,0 +1,39 @@
+#include "app/Prompts.h"
+
+#include <QFileDialog>
+
+namespace {
+PromptHooks g_hooks;
+const char* const kModeFilter = "Mode Files (*.vm3zt)";
+} // namespace
+
+void SetPromptHooks(PromptHooks hooks) {
+    g_hooks = std::move(hooks);
+}
+
+QMessageBox::StandardButton AskBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                   const QString& text, QMessageBox::StandardButtons buttons) {
+    if (g_hooks.ask)
+        return g_hooks.ask(icon, caption, text, buttons);
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+QString AskModeFileToOpen(QWidget* parent) {
+    if (g_hooks.file)
+        return g_hooks.file(false, QString());
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kModeFilter));
+}
+
+QString AskModeFileToSave(QWidget* parent, const QString& defaultName) {
+    if (g_hooks.file)
+        return g_hooks.file(true, defaultName);
+    QFileDialog dlg(parent);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilter(QString::fromLatin1(kModeFilter));
+    dlg.setDefaultSuffix(QStringLiteral("vm3zt"));
+    dlg.selectFile(defaultName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}

@@ -1,0 +1,27 @@
+// Questions, message boxes and file dialogs of the shell, in one place so that tests can answer them.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+struct PromptHooks {
+    // Returns the button pressed (QMessageBox::Yes, No, Cancel, Ok).
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString& caption, const QString& text,
+                                              QMessageBox::StandardButtons buttons)>
+        ask;
+    // Returns the chosen path, or empty for cancel.
+    std::function<QString(bool save, const QString& defaultName)> file;
+};
+
+// Installs test answers; an empty hook restores the real dialogs.
+void SetPromptHooks(PromptHooks hooks);
+
+QMessageBox::StandardButton AskBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                   const QString& text, QMessageBox::StandardButtons buttons);
+// Mode-file dialogs with the filter "Mode Files (*.vm3zt)".
+QString AskModeFileToOpen(QWidget* parent);
+QString AskModeFileToSave(QWidget* parent, const QString& defaultName);

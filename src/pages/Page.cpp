@@ -1,0 +1,3 @@
+#include "pages/Page.h"
+
+#include "moc_Page.cpp"
