@@ -52,8 +52,12 @@ void CQX7745v13App::SetMainWindow(CMainFrame* frame, CQX7745v13View* view) {
     m_pView = view;
 }
 
-CMainFrame* CQX7745v13App::Frame() const { return m_pFrame; }
-CQX7745v13View* CQX7745v13App::View() const { return m_pView; }
+CMainFrame* CQX7745v13App::Frame() const {
+    return m_pFrame;
+}
+CQX7745v13View* CQX7745v13App::View() const {
+    return m_pView;
+}
 
 void CQX7745v13App::RegisterToolWindow(int nTemplate, ToolFactory factory) {
     Factories().insert(nTemplate, std::move(factory));
@@ -109,11 +113,17 @@ bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    // A key event travels up the parents; act on it once.
-    if (key == m_pLastKey && key->timestamp() == m_nLastKeyTime)
-        return false;
+    // A key event travels from the window to the focus widget and up its parents; act on it once.
+    bool repeat = false;
+    if (key == m_pLastKey && m_pLastWatched) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* last = qobject_cast<QWidget*>(m_pLastWatched.data());
+        repeat = !last || (widget && widget != last && widget->isAncestorOf(last));
+    }
     m_pLastKey = key;
-    m_nLastKeyTime = key->timestamp();
+    m_pLastWatched = watched;
+    if (repeat)
+        return false;
     if (event->type() == QEvent::KeyRelease) {
         if (key->key() == Qt::Key_F7 && !key->isAutoRepeat()) {
             if (!SyncDialogRunning())

@@ -50,5 +50,5 @@ private:
     QPointer<CQX7745v13View> m_pView;
     QHash<int, QPointer<QWidget>> m_toolWindows;
     const QEvent* m_pLastKey = nullptr;
-    quint64 m_nLastKeyTime = 0;
+    QPointer<QObject> m_pLastWatched;
 };

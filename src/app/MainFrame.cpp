@@ -406,11 +406,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this && (widget == m_pRibbon || m_pRibbon->isAncestorOf(widget))) {
-            // Act once per notch: the event travels up the parents.
-            static const QEvent* last = nullptr;
-            if (event == last)
+            // Act once per notch: an ignored event travels on to the parents.
+            const bool repeat = event == m_pLastWheel && m_pLastWheelTarget && widget != m_pLastWheelTarget &&
+                                widget->isAncestorOf(m_pLastWheelTarget);
+            m_pLastWheel = event;
+            m_pLastWheelTarget = widget;
+            if (repeat)
                 return true;
-            last = event;
             HandleWheel(static_cast<QWheelEvent*>(event));
             return true;
         }

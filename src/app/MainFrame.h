@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 
 class CMyMFCRibbonBar;
 class CQX7745v13View;
@@ -58,4 +59,6 @@ private:
     QCheckBox* m_pBypass = nullptr;
     QPushButton* m_pResetEq = nullptr;
     bool m_bClosing = false;
+    const QEvent* m_pLastWheel = nullptr;
+    QPointer<QWidget> m_pLastWheelTarget;
 };

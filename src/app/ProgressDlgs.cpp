@@ -71,6 +71,7 @@ CInfoDlg::CInfoDlg(QWidget* owner) : QDialog(owner) {
     box->addLayout(row);
     box->addWidget(close, 0, Qt::AlignRight);
     m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &QDialog::close);
     CentreOn(this, owner);
 }

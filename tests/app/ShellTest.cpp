@@ -1,0 +1,621 @@
+// The console shell against the recording link or the simulated processor, offscreen.
+#include "app/App.h"
+#include "app/ConsoleLink.h"
+#include "app/Language.h"
+#include "app/MainFrame.h"
+#include "app/MainView.h"
+#include "app/Notices.h"
+#include "app/ProgressDlgs.h"
+#include "app/Prompts.h"
+#include "app/Ribbon.h"
+#include "app/Settings.h"
+#include "files/ModeFile.h"
+#include "link/Codec.h"
+#include "link/Timing.h"
+#include "sim/SimBackend.h"
+
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <mutex>
+
+namespace {
+
+Report SetParam(int block, int param, std::vector<uint32_t> values) {
+    Report r{};
+    r[0] = 0x02;
+    r[1] = CMD_SET_PARAM;
+    r[3] = uint8_t(block);
+    r[4] = uint8_t(param);
+    r[5] = uint8_t(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        PutBE32(&r[6 + 4 * i], values[i]);
+    return r;
+}
+
+uint32_t F(double v) {
+    return FloatBits(float(v));
+}
+
+QSettings UserSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("M7Q V1.0"));
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_Param = ParamStore{};
+        g_Device = DeviceInfo{};
+        g_Status = DeviceStatus{};
+        ResetStoreAtStartup();
+        ResetParamErrorShown();
+        g_nLanguage = 0;
+        UserSettings().clear();
+        SetSettleScale(0.02);
+        PromptHooks hooks;
+        hooks.ask = [this](QMessageBox::Icon, const QString& caption, const QString& text,
+                           QMessageBox::StandardButtons) {
+            asked << caption + QLatin1Char('|') + text;
+            return answers.isEmpty() ? QMessageBox::No : answers.takeFirst();
+        };
+        hooks.file = [this](bool, const QString& defaultName) {
+            fileDefault = defaultName;
+            return nextFile;
+        };
+        SetPromptHooks(hooks);
+        Build();
+    }
+    void Build() {
+        link = std::make_unique<CConsoleLink>(CConsoleLink::Kind::Simulated, QString());
+        link->Link().SetTrace([this](char direction, const Report& r) {
+            if (direction == '>') {
+                std::lock_guard lock(sentMutex);
+                sent.push_back(r);
+            }
+        });
+        view = new CQX7745v13View(link.get());
+        frame = std::make_unique<CMainFrame>(view);
+        app.SetMainWindow(frame.get(), view);
+        SetNoticeOwner(frame.get());
+        view->RefreshVolumeStrip();
+    }
+    void TearDown() override {
+        if (InfoDlg())
+            delete InfoDlg();
+        frame.reset();
+        link.reset();
+        SetLink(nullptr);
+        SetPromptHooks({});
+        SetSettleScale(1.0);
+        g_nLanguage = 0;
+    }
+    // Captures the writes of the next steps without a device.
+    void Record() { SetLink(&rec); }
+    bool Connect() {
+        const bool ok = view->ConnectAttempt(false); // returns after the synchronisation
+        link->Link().Flush();
+        ClearSent();
+        return ok;
+    }
+    std::vector<Report> Sent() {
+        link->Link().Flush();
+        std::lock_guard lock(sentMutex);
+        return sent;
+    }
+    void ClearSent() {
+        std::lock_guard lock(sentMutex);
+        sent.clear();
+    }
+    std::vector<uint8_t> SentCommands() {
+        std::vector<uint8_t> codes;
+        for (const Report& r : Sent())
+            codes.push_back(r[1]);
+        return codes;
+    }
+    template <class T> T* El(int id) { return frame->Ribbon()->ElementAs<T>(id); }
+    QString Text(int id) {
+        QWidget* w = frame->Ribbon()->Element(id);
+        if (auto* l = qobject_cast<QLabel*>(w))
+            return l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            return b->text();
+        return QString();
+    }
+    QString Notice() { return InfoDlg() ? InfoDlg()->Text() : QString(); }
+
+    CQX7745v13App app;
+    std::unique_ptr<CConsoleLink> link;
+    CQX7745v13View* view = nullptr;
+    std::unique_ptr<CMainFrame> frame;
+    CRecordingLink rec;
+    std::mutex sentMutex;
+    std::vector<Report> sent;
+    QStringList asked;
+    QList<QMessageBox::StandardButton> answers;
+    QString nextFile, fileDefault;
+};
+
+// ---- Volume strip ---------------------------------------------------------------------------------
+
+TEST_F(ShellTest, EveryVolumeRowWritesExactlyWhatTheProcessorExpectsFromBothCategories) {
+    {
+        auto lock = LockStore();
+        g_Status.byMachine[5] = 99;
+        g_Status.byMachine[6] = 99;
+    }
+    struct Case {
+        int inSlider, outSlider, value, slot;
+        std::vector<Report> expected;
+    };
+    const std::vector<Case> cases = {
+        {32829, 32858, 37, SET_MIC_VOLUME, {SetParam(1, 14, {F(37 / 100.0 + 0.0005)})}},
+        {32830,
+         32861,
+         64,
+         SET_EFFECT_VOLUME,
+         {SetParam(1, 34, {F(64 / 100.0 + 0.0005)}), SetParam(1, 57, {F(64 / 100.0 + 0.0005)})}},
+        {32918, 32919, 12, SET_REVERB_VOLUME, {SetParam(3, 24, {F(0.12), F(0.12)})}},
+        {32806, 32864, 99, SET_ECHO_VOLUME, {SetParam(2, 26, {F(0.99)})}},
+        {32831, 32867, 5, SET_MUSIC_VOLUME, {SetParam(4, 12, {F(5 / 100.0 + 0.0005)})}},
+        {32846, 32879, 73, SET_MUSIC_GATE, {SetParam(4, 22, {F(73 / 10000.0)})}},
+        {32841, 32880, -3, SET_MUSIC_PITCH, {SetParam(4, 21, {2})}},
+    };
+    Record();
+    for (int category : {CMainFrame::kInput, CMainFrame::kOutput}) {
+        frame->Ribbon()->SetActiveCategory(category);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.inSlider);
+            rec.Clear();
+            El<QSlider>(category == CMainFrame::kInput ? c.inSlider : c.outSlider)->setValue(c.value);
+            EXPECT_EQ(rec.Reports(), c.expected);
+            EXPECT_EQ(g_Param.nSetting[c.slot], c.value);
+            // The other category's slider follows.
+            EXPECT_EQ(El<QSlider>(category == CMainFrame::kInput ? c.outSlider : c.inSlider)->value(),
+                      c.value);
+            // Back to a neutral value for the other category's pass.
+            El<QSlider>(category == CMainFrame::kInput ? c.inSlider : c.outSlider)
+                ->setValue(c.value == 0 ? 1 : 0);
+        }
+    }
+    EXPECT_EQ(Text(32842), QString::fromUtf8("音乐噪声门:  0"));
+}
+
+TEST_F(ShellTest, LabelsUseTheirWidthsAndThePitchGoesToBothPanelTitles) {
+    Record();
+    El<QSlider>(32806)->setValue(7);
+    EXPECT_EQ(Text(ID_LABEL_ECHOVOL), QString::fromUtf8("回声音量:  7"));
+    EXPECT_EQ(Text(32863), QString::fromUtf8("回声音量:  7"));
+    El<QSlider>(32841)->setValue(-3);
+    EXPECT_EQ(frame->Ribbon()->Category(0)->Panel(5)->Title(), QString::fromUtf8("音乐变调:-3"));
+    EXPECT_EQ(frame->Ribbon()->Category(1)->Panel(5)->Title(), QString::fromUtf8("音乐变调:-3"));
+    El<QSlider>(32841)->setValue(0);
+    EXPECT_EQ(frame->Ribbon()->Category(0)->Panel(5)->Title(), QString::fromUtf8("音乐变调:+0"));
+    g_nLanguage = 1;
+    El<QSlider>(32846)->setValue(42);
+    EXPECT_EQ(Text(32842), QStringLiteral("Noisegate:     42"));
+    El<QSlider>(32829)->setValue(5); // above the maximum of 0: back to 0
+    EXPECT_EQ(Text(32832), QStringLiteral("Mic    Vol:   0"));
+}
+
+TEST_F(ShellTest, MicrophoneAboveTheMaximumIsClampedWithANoticeBeforeMachineSettingsArrive) {
+    Record();
+    El<QSlider>(32829)->setValue(10);
+    EXPECT_EQ(El<QSlider>(32829)->value(), 0);
+    EXPECT_EQ(El<QSlider>(32858)->value(), 0);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 0);
+    EXPECT_EQ(rec.Reports(), std::vector<Report>{SetParam(1, 14, {F(0.0005)})});
+    EXPECT_EQ(Notice(), QString::fromUtf8("不能超过最大话筒音量!"));
+
+    g_Status.byMachine[6] = 40;
+    g_nLanguage = 1;
+    rec.Clear();
+    El<QSlider>(32831)->setValue(60);
+    EXPECT_EQ(g_Param.nSetting[SET_MUSIC_VOLUME], 40);
+    EXPECT_EQ(El<QSlider>(32867)->value(), 40);
+    EXPECT_EQ(Notice(), QStringLiteral("Music vol can't over max value!"));
+}
+
+TEST_F(ShellTest, ChangingAMutedVolumeSendsItAndSaysSoAndTheBoxStaysChecked) {
+    Record();
+    El<QCheckBox>(ID_CHK_MUTE2)->click();
+    EXPECT_EQ(g_Param.nSetting[SET_REVERB_MUTE], 1);
+    EXPECT_EQ(rec.Reports(), std::vector<Report>{SetParam(3, 25, {F(0.0), F(0.0)})});
+    EXPECT_TRUE(El<QCheckBox>(ID_CHK_MUTE2)->isChecked());
+    EXPECT_TRUE(El<QCheckBox>(32862)->isChecked());
+    rec.Clear();
+    El<QSlider>(32918)->setValue(30);
+    EXPECT_EQ(rec.Reports(), std::vector<Report>{SetParam(3, 24, {F(0.3), F(0.3)})});
+    EXPECT_EQ(Notice(), QString::fromUtf8("当前是静音状态"));
+    EXPECT_TRUE(El<QCheckBox>(ID_CHK_MUTE2)->isChecked());
+}
+
+TEST_F(ShellTest, MusicUnmuteFadesInWithPausesThatDoNotHoldTheWindow) {
+    Record();
+    El<QCheckBox>(ID_CHK_MUTE4)->click();
+    EXPECT_EQ(rec.Reports(), std::vector<Report>{SetParam(4, 13, {F(0.0)})});
+    rec.Clear();
+    El<QCheckBox>(32868)->click(); // the Output category's box
+    std::vector<CRecordingLink::Entry> expected;
+    for (int i = 0; i <= 8; ++i) {
+        expected.push_back({SetParam(4, 13, {F(i / 10.0)}), -1});
+        expected.push_back({Report{}, 30});
+    }
+    expected.push_back({SetParam(4, 13, {F(1.0)}), -1});
+    const auto entries = rec.Entries();
+    ASSERT_EQ(entries.size(), expected.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].nPauseMs, expected[i].nPauseMs) << i;
+        if (expected[i].nPauseMs < 0) {
+            EXPECT_EQ(entries[i].report, expected[i].report) << i;
+        }
+    }
+    EXPECT_FALSE(El<QCheckBox>(ID_CHK_MUTE4)->isChecked());
+}
+
+TEST_F(ShellTest, VolumeKeysStepByFiveBelowFiftyThenTwoAndOneWithCtrl) {
+    g_Status.byMachine[5] = 99;
+    g_Param.nSetting[SET_MIC_VOLUME] = 48;
+    view->RefreshVolumeStrip();
+    Record();
+    QLineEdit edit(frame.get());
+    edit.show();
+    QTest::keyClick(&edit, Qt::Key_W);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 53);
+    EXPECT_EQ(edit.text(), QStringLiteral("w")); // the character still reaches the field
+    QTest::keyClick(&edit, Qt::Key_W);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 55);
+    QTest::keyClick(&edit, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 56);
+    EXPECT_EQ(El<QSlider>(32858)->value(), 56);
+    QTest::keyClick(&edit, Qt::Key_Z);
+    EXPECT_EQ(g_Param.nSetting[SET_MUSIC_MUTE], 1);
+    EXPECT_EQ(Notice(), QString::fromUtf8("音乐已静音"));
+}
+
+TEST_F(ShellTest, AWheelNotchOverTheEchoPanelMovesBothSlidersAndWritesOnce) {
+    frame->show();
+    Record();
+    CRibbonPanel* echo = frame->Ribbon()->Category(0)->Panel(3);
+    const int before = El<QSlider>(32806)->value();
+    const QPoint at = echo->rect().center();
+    QWheelEvent wheel(at, echo->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(echo, &wheel);
+    EXPECT_EQ(El<QSlider>(32806)->value(), before + 1);
+    EXPECT_EQ(El<QSlider>(32864)->value(), before + 1);
+    EXPECT_EQ(rec.Reports(), std::vector<Report>{SetParam(2, 26, {F((before + 1) / 100.0)})});
+    // Over the mode panel nothing moves, and nothing is sent.
+    rec.Clear();
+    CRibbonPanel* load = frame->Ribbon()->Category(0)->Panel(6);
+    QWheelEvent other(load->rect().center(), load->mapToGlobal(load->rect().center()), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(load, &other);
+    EXPECT_TRUE(rec.Reports().empty());
+}
+
+TEST_F(ShellTest, ATrackClickMovesTheStepSliderByOne) {
+    frame->show();
+    Record();
+    auto* slider = El<QSlider>(32806);
+    {
+        const QSignalBlocker block(slider);
+        slider->setValue(50);
+    }
+    const int before = slider->value();
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 3, slider->height() / 2));
+    EXPECT_EQ(slider->value(), before + 1);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(2, slider->height() / 2));
+    EXPECT_EQ(slider->value(), before);
+    EXPECT_EQ(rec.Reports().size(), 2u);
+}
+
+// ---- Language -------------------------------------------------------------------------------------
+
+TEST_F(ShellTest, TheLanguageToggleSwitchesTextsAndPersistsOneThenZero) {
+    CMyMFCRibbonBar* ribbon = frame->Ribbon();
+    EXPECT_EQ(ribbon->Category(0)->Title(), QString::fromUtf8("输入控制"));
+    frame->Ribbon()->ElementAs<QAbstractButton>(ID_BTN_LANGUAGE)->click();
+    EXPECT_EQ(g_nLanguage, 1);
+    EXPECT_EQ(UserSettings().value(QStringLiteral("language")).toInt(), 1);
+    EXPECT_EQ(ribbon->Category(0)->Title(), QStringLiteral("Input"));
+    EXPECT_EQ(ribbon->Category(1)->Title(), QStringLiteral("Output"));
+    EXPECT_EQ(ribbon->Category(0)->Panel(0)->Title(), QStringLiteral("Mic  Vol"));
+    EXPECT_EQ(Text(32847), QStringLiteral("Mute"));
+    EXPECT_EQ(Text(ID_BTN_REMOTE), QStringLiteral("Remote control"));
+    EXPECT_EQ(frame->UsbPane()->text(), QStringLiteral("USB:Disconnected"));
+    frame->Ribbon()->ElementAs<QAbstractButton>(ID_BTN_LANGUAGE)->click();
+    EXPECT_EQ(g_nLanguage, 0);
+    EXPECT_EQ(UserSettings().value(QStringLiteral("language")).toInt(), 0);
+    EXPECT_EQ(ribbon->Category(0)->Title(), QString::fromUtf8("输入控制"));
+    EXPECT_EQ(ribbon->Category(0)->Panel(1)->Title(), QString::fromUtf8("效果总音量"));
+    EXPECT_EQ(Text(32828), QString::fromUtf8("保存文件"));
+}
+
+TEST_F(ShellTest, StartingInEnglishBuildsTheRibbonTitlesThatTwoTogglesThenRename) {
+    frame.reset();
+    link.reset();
+    g_nLanguage = 1;
+    Build();
+    CMyMFCRibbonBar* ribbon = frame->Ribbon();
+    EXPECT_EQ(ribbon->Category(0)->Title(), QStringLiteral("Input"));
+    EXPECT_EQ(ribbon->Category(0)->Panel(0)->Title(), QStringLiteral("Mic Vol"));
+    EXPECT_EQ(ribbon->Category(0)->Panel(1)->Title(), QStringLiteral("Efx Vol"));
+    view->ToggleLanguage();
+    view->ToggleLanguage();
+    EXPECT_EQ(ribbon->Category(0)->Panel(0)->Title(), QStringLiteral("Mic  Vol"));
+    EXPECT_EQ(ribbon->Category(1)->Panel(1)->Title(), QStringLiteral("Effect Vol"));
+}
+
+// ---- Status texts ---------------------------------------------------------------------------------
+
+TEST_F(ShellTest, StatusPanesWhileDisconnectedAndConnected) {
+    view->UpdateCommandUI();
+    EXPECT_EQ(frame->UsbPane()->text(), QString::fromUtf8("USB：未连接"));
+    EXPECT_EQ(frame->UsbPane()->palette().color(QPalette::WindowText), QColor(220, 0, 0));
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(frame->UsbPane()->text(), QString::fromUtf8("USB：已连接"));
+    EXPECT_EQ(frame->UsbPane()->palette().color(QPalette::WindowText), QColor(0, 150, 0));
+    g_Param.nCurMode = 2;
+    SetU16(g_Device.szModeName[2], u"Party");
+    g_nLanguage = 1;
+    view->UpdateCommandUI();
+    EXPECT_EQ(frame->ModePane()->text(), QStringLiteral("Current Mode:Mode3[Party]"));
+    g_nLanguage = 0;
+    view->UpdateCommandUI();
+    EXPECT_EQ(frame->ModePane()->text(), QString::fromUtf8("当前模式:模式三[Party]"));
+    // The mode menus check the current mode.
+    auto* load = El<QToolButton>(IDC_LOAD_M1);
+    EXPECT_TRUE(load->menu()->actions()[2]->isChecked());
+    EXPECT_FALSE(load->menu()->actions()[0]->isChecked());
+}
+
+TEST_F(ShellTest, WirelessMicrophoneBarsAtTheirThresholdsAndTheChannelFrequency) {
+    EXPECT_EQ(RfBars(231), QString::fromUtf8("■■■■■"));
+    EXPECT_EQ(RfBars(230), QString::fromUtf8("■■■■__"));
+    EXPECT_EQ(RfBars(151), QString::fromUtf8("■_______"));
+    EXPECT_EQ(RfBars(150), QString::fromUtf8("_________"));
+    EXPECT_EQ(AfBars(13), QString::fromUtf8("■■■■■"));
+    EXPECT_EQ(AfBars(1), QString::fromUtf8("■_______"));
+    EXPECT_EQ(AfBars(0), QString::fromUtf8("_________"));
+    EXPECT_EQ(BatteryBars(202), QString::fromUtf8("■■■■■"));     // 1616
+    EXPECT_EQ(BatteryBars(201), QString::fromUtf8("■■■■__"));    // 1608
+    EXPECT_EQ(BatteryBars(167), QString::fromUtf8("■■______"));  // 1336
+    EXPECT_EQ(BatteryBars(166), QString::fromUtf8("_________")); // 1328: no bars
+    EXPECT_EQ(MicChannelFrequency(0), QStringLiteral("665.25MHz"));
+    EXPECT_EQ(MicChannelFrequency(12), QStringLiteral("671.25MHz"));
+    EXPECT_EQ(MicChannelFrequency(13), QStringLiteral("672.25MHz"));
+    EXPECT_EQ(MicChannelFrequency(77), QStringLiteral("704.75MHz"));
+    EXPECT_EQ(MicChannelFrequency(101), QStringLiteral("718.25MHz"));
+    EXPECT_EQ(MicChannelFrequency(199), QStringLiteral("767.25MHz"));
+    EXPECT_EQ(MicChannelFrequency(200), QStringLiteral("665.25MHz"));
+
+    g_Param.byLiveStatus = {0, 0, 0, 0, 0, 0, 0, 0, 231, 5, 13, 202, 150, 0, 250, 166};
+    view->UpdateCommandUI();
+    EXPECT_EQ(Text(32926), QString::fromUtf8("RF:■■■■■ AF:■■______"));
+    EXPECT_EQ(Text(32933), QString::fromUtf8("频率:672.25MHz"));
+    EXPECT_EQ(Text(32934), QString::fromUtf8("电   量:■■■■■"));
+    EXPECT_EQ(Text(32935), QString::fromUtf8("RF:_________ AF:_________"));
+    EXPECT_EQ(Text(32930), QString::fromUtf8("频率:665.25MHz"));
+    EXPECT_EQ(Text(32937), QString::fromUtf8("电   量:_________"));
+}
+
+// ---- Memory modes and files -----------------------------------------------------------------------
+
+TEST_F(ShellTest, LoadingAModeAsksOnlyWhenModified) {
+    ASSERT_TRUE(Connect());
+    g_Param.bModified = 0;
+    view->LoadMode(2); // runs the read-all behind the synchronisation dialog
+    EXPECT_TRUE(asked.isEmpty());
+    auto codes = SentCommands();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.front(), CMD_MODE_LOAD);
+    EXPECT_EQ(Sent().front()[2], 2);
+    EXPECT_EQ(g_Param.nCurMode, 2);
+
+    ClearSent();
+    g_Param.bModified = 1;
+    answers = {QMessageBox::No};
+    view->LoadMode(1);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QString::fromUtf8("信息|参数已更改，确定要直接载入模式二?"));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(g_Param.bModified, 1);
+}
+
+TEST_F(ShellTest, SavingToAModeAsksAndStoresOnlyOnYes) {
+    ASSERT_TRUE(Connect());
+    g_Param.bModified = 1;
+    g_nLanguage = 1;
+    answers = {QMessageBox::No};
+    QTest::keyClick(frame.get(), Qt::Key_F2, Qt::ControlModifier);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QStringLiteral("Information|Save to machine mode 2?"));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(g_Param.bModified, 1);
+
+    answers = {QMessageBox::Yes};
+    view->SaveMode(3, true);
+    const auto reports = Sent();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0][1], CMD_MODE_STORE);
+    EXPECT_EQ(reports[0][2], 3);
+    EXPECT_EQ(g_Param.bModified, 0);
+    EXPECT_EQ(g_Param.nCurMode, 3);
+    EXPECT_EQ(Notice(), QStringLiteral("Saving Mode 4 ……"));
+}
+
+TEST_F(ShellTest, ModeAndFileCommandsNeedAConnection) {
+    g_nLanguage = 1;
+    view->OnCommand(IDC_FILE_OPEN);
+    EXPECT_EQ(Notice(), QStringLiteral("Please connect device!"));
+    view->LoadMode(0);
+    view->SaveMode(0, false);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ShellTest, AFileNamedM3OpenedFromTheCommandLineIsWrittenThenStoredIntoModeThree) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("M3-party.vm3zt"));
+    g_Param.nSetting[SET_ECHO_VOLUME] = 77;
+    ASSERT_TRUE(::SaveModeFile(path.toStdString()).bOk);
+    g_Param.nSetting[SET_ECHO_VOLUME] = 10;
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(view->OpenModeFilePath(path));
+    EXPECT_EQ(g_Param.nSetting[SET_ECHO_VOLUME], 77);
+    EXPECT_EQ(El<QSlider>(32806)->value(), 77); // refreshed after the write-all
+    const auto reports = Sent();
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ(reports[reports.size() - 2][1], CMD_MODE_SET);
+    EXPECT_EQ(reports[reports.size() - 2][2], 2);
+    EXPECT_EQ(reports.back()[1], CMD_MODE_STORE);
+    EXPECT_EQ(reports.back()[2], 2);
+    EXPECT_EQ(RecentFiles().value(0), path);
+    EXPECT_EQ(link->Sim()->WithProcessor([](auto& p) { return p.CurrentMode(); }), 2);
+
+    // A missing file says so; another extension loads nothing.
+    ClearSent();
+    EXPECT_FALSE(view->OpenModeFilePath(dir.filePath(QStringLiteral("gone.vm3zt"))));
+    EXPECT_EQ(asked.value(0), QString::fromUtf8("文件打开错误|文件不存在！"));
+    const QString other = dir.filePath(QStringLiteral("preset.bin"));
+    QFile::copy(path, other);
+    EXPECT_FALSE(view->OpenModeFilePath(other));
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ShellTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.vm3zt"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x09\x00\x00\x00", 4) + QByteArray(2171, '\x01'));
+    f.close();
+    ASSERT_TRUE(Connect());
+    const auto before = g_Param.nSetting;
+    nextFile = path;
+    view->OnCommand(IDC_FILE_OPEN);
+    EXPECT_EQ(asked.value(0), QStringLiteral("Info|Mode file version not support!"));
+    EXPECT_EQ(g_Param.nSetting, before);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ShellTest, SavingAModeFileStoresTheCurrentModeAndWritesTheFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(Connect());
+    g_Param.nCurMode = 1;
+    g_Param.bModified = 1;
+    nextFile = dir.filePath(QStringLiteral("saved.vm3zt"));
+    view->OnCommand(IDC_FILE_SAVE);
+    EXPECT_EQ(fileDefault, QStringLiteral("name"));
+    EXPECT_EQ(QFileInfo(nextFile).size(), qint64(kModeFileSize));
+    const auto reports = Sent();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0][1], CMD_MODE_STORE);
+    EXPECT_EQ(reports[0][2], 1);
+    EXPECT_EQ(g_Param.bModified, 0);
+}
+
+// ---- Closing --------------------------------------------------------------------------------------
+
+TEST_F(ShellTest, TheClosePromptsThreeAnswers) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(Connect());
+    g_Param.bModified = 1;
+    answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(frame->QueryClose());
+    EXPECT_TRUE(link->Link().IsOpen());
+    EXPECT_EQ(asked.value(0),
+              QString::fromUtf8(
+                  "保存?|参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式"));
+
+    // Yes, then the file dialog cancelled: closes without storing anything.
+    answers = {QMessageBox::Yes};
+    nextFile.clear();
+    EXPECT_TRUE(frame->QueryClose());
+    EXPECT_EQ(fileDefault, QStringLiteral("preset"));
+    EXPECT_EQ(SentCommands(), std::vector<uint8_t>{CMD_DISCONNECT});
+    EXPECT_FALSE(link->Link().IsOpen());
+
+    // Yes with a name: stores into the current mode, writes the file, then disconnects.
+    ClearSent();
+    ASSERT_TRUE(Connect());
+    g_Param.bModified = 1;
+    g_Param.nCurMode = 3;
+    answers = {QMessageBox::Yes};
+    nextFile = dir.filePath(QStringLiteral("preset.vm3zt"));
+    EXPECT_TRUE(frame->QueryClose());
+    EXPECT_EQ(SentCommands(), (std::vector<uint8_t>{CMD_MODE_STORE, CMD_DISCONNECT}));
+    EXPECT_EQ(QFileInfo(nextFile).size(), qint64(kModeFileSize));
+
+    // No: just disconnects.
+    ClearSent();
+    ASSERT_TRUE(Connect());
+    g_Param.bModified = 1;
+    answers = {QMessageBox::No};
+    EXPECT_TRUE(frame->QueryClose());
+    EXPECT_EQ(SentCommands(), std::vector<uint8_t>{CMD_DISCONNECT});
+}
+
+// ---- Connection and pages -------------------------------------------------------------------------
+
+TEST_F(ShellTest, AWrongModelEndsTheSynchronisationWithTheErrorBoxAndNoPoll) {
+    SimFaults faults;
+    faults.bWrongModel = true;
+    link->Sim()->SetFaults(faults);
+    view->ConnectAttempt(false);
+    EXPECT_EQ(asked.value(0), QString::fromUtf8("错误|机器型号与软件不匹配!"));
+    EXPECT_FALSE(link->Link().IsOpen());
+    EXPECT_FALSE(view->PollTimerRunning());
+}
+
+TEST_F(ShellTest, ThePageKeepsItsMinimumSizeAndFollowsTheCategory) {
+    frame->show();
+    view->resize(800, 300);
+    ASSERT_NE(view->Page(), nullptr);
+    EXPECT_EQ(view->Page()->size(), QSize(1024, 520));
+    view->resize(1300, 700);
+    EXPECT_EQ(view->Page()->size(), QSize(1300, 700));
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    EXPECT_EQ(view->Page()->TemplateId(), 385);
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kInput);
+    EXPECT_EQ(view->Page()->TemplateId(), 313);
+}
+
+TEST_F(ShellTest, NoticesReplaceEachOtherAndTheSyncDialogSpeaksBothLanguages) {
+    ShowInfoPopup(QStringLiteral("first"), 2500);
+    ShowInfoPopup(QStringLiteral("second"), 1100);
+    ASSERT_NE(InfoDlg(), nullptr);
+    EXPECT_EQ(InfoDlg()->Text(), QStringLiteral("second"));
+    EXPECT_LE(InfoDlg()->RemainingMs(), 1100);
+    CSynDlg zh(QString(), nullptr);
+    EXPECT_EQ(zh.Text(), QString::fromUtf8("当前正在与机器同步数据,请稍候......"));
+    g_nLanguage = 1;
+    CSynDlg en(QString(), nullptr);
+    EXPECT_EQ(en.Text(), QString::fromUtf8("Please wait a moment……"));
+}
+
+TEST_F(ShellTest, AbortingAnInclusionSendsTheStopRequest) {
+    Record();
+    CWaitDlg dlg(QStringLiteral("including"), 74, nullptr);
+    dlg.Abort();
+    ASSERT_EQ(rec.Reports().size(), 1u);
+    const uint8_t stop[] = {74, 0x05, 0x00};
+    EXPECT_EQ(rec.Reports()[0], BuildZWaveFrame(stop, 3));
+    rec.Clear();
+    CWaitDlg other(QStringLiteral("reading"), 33, nullptr);
+    other.Abort();
+    EXPECT_TRUE(rec.Reports().empty());
+}
+
+} // namespace
