@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12), builds, and shows the console's core at work on the
-# simulated processor: identify it, back up its preset to a mode file, and decode that file.
+# Installs what the build needs (Debian 12), builds, and starts the console on the built-in simulated
+# processor. Without a display it renders the window to a PNG instead and says how to look at it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/deps.sh
 
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/run --target m7qctl
+cmake --build build/run --target m7q-console m7qctl
 
-state="${XDG_DATA_HOME:-$HOME/.local/share}/m7q-console"
-mkdir -p "$state"
-ctl=(build/run/m7qctl --sim --sim-state "$state/simulated-processor.state" --fast)
-echo "== m7qctl --sim info"
-"${ctl[@]}" info
-echo "== m7qctl --sim backup $state/backup.vm3zt"
-"${ctl[@]}" backup "$state/backup.vm3zt"
-echo "== m7qctl dump $state/backup.vm3zt (first lines)"
-build/run/m7qctl dump "$state/backup.vm3zt" | head -n 40
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec build/run/m7q-console --simulate "$@"
+fi
+
+shot="${XDG_DATA_HOME:-$HOME/.local/share}/m7q-console/screenshot.png"
+mkdir -p "$(dirname "$shot")"
+QT_QPA_PLATFORM=offscreen build/run/m7q-console --simulate --fast --screenshot "$shot" "$@"
+cat <<TEXT
+No display here, so the console rendered its window offscreen instead:
+  $shot
+Other pages and the other language, the same way:
+  QT_QPA_PLATFORM=offscreen build/run/m7q-console --simulate --fast --lang en --page output --screenshot out.png
+On a desktop, the same command starts the window itself.
+TEXT
