@@ -11,6 +11,7 @@
 #include "files/ModeFile.h"
 #include "link/Events.h"
 #include "model/ParamStore.h"
+#include "pages/DialogOutput.h"
 #include "pages/Page.h"
 
 #include <QAction>

@@ -6,18 +6,26 @@
 #include <algorithm>
 #include <cmath>
 
-void SendBandCoeffs(int group, int band) {
+namespace {
+void SendCoeffs(int group, int band, int type, float gainDb, float freqHz, float q) {
     const EqCoeffTarget target = EqBandCoeffTarget(group, band);
     if (target.nBlock == 0 || band < 0 || band >= EqBandCount(group))
         return;
+    SendParamFloats(target.nBlock, target.nParam, EncodeBiquadBlock(CalcBiquad(type, gainDb, freqHz, q)));
+}
+} // namespace
+
+void SendBandCoeffs(int group, int band) {
     const BandValues v = ReadBand(group, band);
-    const auto block = EncodeBiquadBlock(CalcBiquad(v.nType, v.fGain, v.fFreq, v.fQ));
-    SendParamFloats(target.nBlock, target.nParam, block);
+    SendCoeffs(group, band, v.nType, v.fGain, v.fFreq, v.fQ);
 }
 
 void WriteBandAndCoeffs(int group, int band, float gainDb, float freqHz, float q, int type) {
-    WriteBand(group, band, gainDb, freqHz, q, type);
-    SendBandCoeffs(group, band);
+    // The record holds whole hertz, 0.1 dB and Q x 1000; the biquad is designed from the values as
+    // edited (whole hertz), so a dragged Q between record steps is heard as dragged.
+    const float hz = std::trunc(freqHz);
+    WriteBand(group, band, gainDb, hz, q, type);
+    SendCoeffs(group, band, type, gainDb, hz, q);
 }
 
 void ResendBand(int group, int band) {

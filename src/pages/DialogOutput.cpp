@@ -1,0 +1,651 @@
+#include "pages/DialogOutput.h"
+
+#include "app/Language.h"
+#include "app/Notices.h"
+#include "controls/EqBandEditor.h"
+#include "controls/EqPanel.h"
+#include "controls/XBmpSlider.h"
+#include "dsp/FilterResponse.h"
+#include "link/Codec.h"
+#include "model/Compound.h"
+#include "model/Defaults.h"
+#include "model/ParamStore.h"
+#include "model/Setters.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QPainter>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QSvgRenderer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kImageDir = QStringLiteral(":/resources/images/");
+
+// One SVG renderer per image, kept for the process.
+QSvgRenderer* Svg(const QString& name) {
+    static QHash<QString, QSvgRenderer*> cache;
+    auto it = cache.find(name);
+    if (it == cache.end())
+        it = cache.insert(name, new QSvgRenderer(kImageDir + name, qApp));
+    return it.value();
+}
+
+// The template's image push button: drawn from the output_button images, shown pressed on demand.
+class COutputButton : public QAbstractButton {
+public:
+    COutputButton(QWidget* parent, int id, bool pageButton) : QAbstractButton(parent), m_bPage(pageButton) {
+        SetCtrlId(this, id);
+        setFocusPolicy(Qt::TabFocus);
+        setAttribute(Qt::WA_Hover);
+    }
+    void SetShownPressed(bool pressed) {
+        if (m_bShownPressed != pressed) {
+            m_bShownPressed = pressed;
+            update();
+        }
+    }
+    bool ShownPressed() const { return m_bShownPressed; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool down = m_bShownPressed || isDown();
+        QString image = QStringLiteral("output_button.svg");
+        if (down)
+            image = QStringLiteral("output_button_pressed.svg");
+        else if (underMouse())
+            image = QStringLiteral("output_button_hover.svg");
+        else if (m_bPage)
+            image = QStringLiteral("output_button_page.svg");
+        Svg(image)->render(&p, QRectF(rect()));
+        QFont f = font();
+        f.setBold(down);
+        p.setFont(f);
+        p.setPen(down ? QColor(255, 255, 255) : QColor(30, 30, 30));
+        QRect r = rect();
+        if (m_bPage)
+            r.setRight(r.right() - 10); // leave the arrow free
+        p.drawText(r, Qt::AlignCenter, text());
+    }
+
+private:
+    bool m_bPage;
+    bool m_bShownPressed = false;
+};
+
+QLabel* MakeText(QWidget* parent, int id, Qt::Alignment align = Qt::AlignCenter) {
+    auto* label = new QLabel(parent);
+    if (id)
+        SetCtrlId(label, id);
+    label->setAlignment(align);
+    return label;
+}
+
+int SlotValue(int slot) {
+    auto lock = LockStore();
+    return g_Param.nSetting[slot];
+}
+
+QString RoleName(int role) {
+    static const char* const kZh[8] = {"前置左", "前置右", "后环绕左", "后环绕右",
+                                       "超低",   "中置",   "侧环绕左", "侧环绕右"};
+    static const char* const kEn[8] = {"CH-L",   "CH-R",   "CH-SBL", "CH-SBR",
+                                       "CH-SUB", "CH-CEN", "CH-SL",  "CH-SR"};
+    return Tr(kZh[role], kEn[role]);
+}
+
+// Base layout, at the host's minimum page size of 1024 x 520.
+constexpr int kLeftX = 4;
+constexpr int kLeftW = 266;
+constexpr int kRightX = 276;
+constexpr int kChannelPitch = 84;
+constexpr int kEqTop = 210;
+constexpr int kMargin = 4;
+
+} // namespace
+
+CDialogOutput::CDialogOutput(int channel, QWidget* parent) : CPage(kTemplate, parent) {
+    m_nChannel = std::clamp(channel, 0, kOutputChannels - 1);
+    CreateControls();
+    resize(1024, 520);
+    LayoutControls();
+    FillRoleLists();
+    ApplyTexts(this, kTemplate);
+    Refresh();
+    WatchWheel(this);
+}
+
+CDialogOutput::~CDialogOutput() = default;
+
+// ---- Construction --------------------------------------------------------------------------------
+
+void CDialogOutput::CreateControls() {
+    m_pBanner = MakeText(this, IDC_BANNER);
+
+    for (int k = 0; k < kOutputChannels; ++k) {
+        auto* button = new COutputButton(this, kChannelButtonIds[k], false);
+        connect(button, &QAbstractButton::clicked, this, [this, k] { SelectChannel(k); });
+        m_pChannelButtons[k] = button;
+    }
+    const int pageIds[3] = {IDC_BTN_LOCATION, IDC_BTN_DELAY, IDC_BTN_COMP};
+    const int pageTemplates[3] = {kSoundFieldTemplate, kDelayTemplate, kCompTemplate};
+    for (int j = 0; j < 3; ++j) {
+        auto* button = new COutputButton(this, pageIds[j], true);
+        const int t = pageTemplates[j];
+        connect(button, &QAbstractButton::clicked, this, [this, t] { emit OpenSubPage(t); });
+        m_pPageButtons[j] = button;
+    }
+
+    // All eight channels side by side, in a smaller type so that "Phase 180°" fits its column.
+    QFont small = font();
+    small.setPixelSize(10);
+    for (int k = 0; k < kOutputChannels; ++k) {
+        m_pRole[k] = new QComboBox(this);
+        SetCtrlId(m_pRole[k], kRoleIds[k]);
+        connect(m_pRole[k], &QComboBox::activated, this, [this, k](int s) { OnRole(k, s); });
+        m_pMute[k] = new QCheckBox(this);
+        SetCtrlId(m_pMute[k], kMuteIds[k]);
+        connect(m_pMute[k], &QCheckBox::clicked, this, [this, k](bool on) { OnMute(k, on); });
+        m_pPhase[k] = new QCheckBox(this);
+        SetCtrlId(m_pPhase[k], kPhaseIds[k]);
+        connect(m_pPhase[k], &QCheckBox::clicked, this, [this, k](bool on) { OnPhase(k, on); });
+        m_pLink[k] = new QCheckBox(this);
+        SetCtrlId(m_pLink[k], kLinkIds[k]);
+        for (QCheckBox* box : {m_pMute[k], m_pPhase[k], m_pLink[k]})
+            box->setFont(small);
+    }
+
+    // Mixer sends.
+    m_pMixGroup = new QGroupBox(this);
+    for (int j = 0; j < 4; ++j) {
+        m_pMixLabel[j] = MakeText(m_pMixGroup, kMixLabelIds[j]);
+        m_pMix[j] = new CXBmpSlider(m_pMixGroup, kMixIds[j], true);
+        m_pMix[j]->SetRange(0, 100);
+        m_pMixText[j] = MakeText(m_pMixGroup, kMixTextIds[j]);
+    }
+
+    // Delay.
+    m_pDelayGroup = new QGroupBox(this);
+    m_pDelaySwitch = new QCheckBox(m_pDelayGroup);
+    SetCtrlId(m_pDelaySwitch, IDC_DELAY_SWITCH);
+    connect(m_pDelaySwitch, &QCheckBox::clicked, this, &CDialogOutput::OnDelaySwitch);
+    m_pDelayHf = new QRadioButton(m_pDelayGroup);
+    SetCtrlId(m_pDelayHf, IDC_DELAY_HF);
+    connect(m_pDelayHf, &QRadioButton::clicked, this, [this] { OnDelayMode(0); });
+    m_pDelayWhole = new QRadioButton(m_pDelayGroup);
+    SetCtrlId(m_pDelayWhole, IDC_DELAY_WHOLE);
+    connect(m_pDelayWhole, &QRadioButton::clicked, this, [this] { OnDelayMode(1); });
+    m_pSplit = new CXBmpSlider(m_pDelayGroup, IDC_SPLIT, false);
+    m_pSplit->SetRange(0, kSplitCount - 1);
+    m_pSplitText = MakeText(m_pDelayGroup, IDC_SPLIT_TEXT);
+    m_pDelay = new CXBmpSlider(m_pDelayGroup, IDC_DELAY, false);
+    m_pDelay->SetRange(16, 1000);
+    m_pDelayText = MakeText(m_pDelayGroup, IDC_DELAY_TEXT);
+
+    // Compressor.
+    m_pCompGroup = new QGroupBox(this);
+    m_pCompSwitch = new QCheckBox(m_pCompGroup);
+    SetCtrlId(m_pCompSwitch, IDC_COMP_SWITCH);
+    connect(m_pCompSwitch, &QCheckBox::clicked, this, &CDialogOutput::OnCompSwitch);
+    const int compIds[4] = {IDC_THRESHOLD, IDC_RATIO, IDC_ATTACK, IDC_RELEASE};
+    const int compTextIds[4] = {IDC_THRESHOLD_TEXT, IDC_RATIO_TEXT, IDC_ATTACK_TEXT, IDC_RELEASE_TEXT};
+    const int compLabelIds[4] = {IDC_THRESHOLD_LABEL, IDC_RATIO_LABEL, IDC_ATTACK_LABEL, IDC_RELEASE_LABEL};
+    const int compRange[4][2] = {{-60, 0}, {10, 300}, {1, 100}, {1, 1000}};
+    for (int j = 0; j < 4; ++j) {
+        m_pCompLabel[j] = MakeText(m_pCompGroup, compLabelIds[j], Qt::AlignRight | Qt::AlignVCenter);
+        m_pComp[j] = new CXBmpSlider(m_pCompGroup, compIds[j], false);
+        m_pComp[j]->SetRange(compRange[j][0], compRange[j][1]);
+        m_pCompText[j] = MakeText(m_pCompGroup, compTextIds[j], Qt::AlignLeft | Qt::AlignVCenter);
+    }
+
+    for (CXBmpSlider* s : findChildren<CXBmpSlider*>())
+        connect(s, &CXBmpSlider::SliderPos, this, &CDialogOutput::OnSliderPos);
+
+    // Equaliser: the panel and, beside it, the band grid and editor that listen to it.
+    m_pEqPanel = new CEqPanel(this);
+    SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
+    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
+    SetEditorHooks();
+}
+
+void CDialogOutput::SetEditorHooks() {
+    EqEditorHooks hooks;
+    hooks.nPanelKind = EQ_PANEL_CH1 + m_nChannel;
+    hooks.nBandCount = kBandCount;
+    hooks.nBypassSlot = SET_OUT_EQ_BYPASS + m_nChannel;
+    hooks.nHighestLoadedType = kMaxLoadType;
+    hooks.writeBand = [this](int band, const EqBand& r) { WriteBand(band, r); };
+    m_pEditor->SetHooks(hooks);
+}
+
+void CDialogOutput::LayoutControls() {
+    const int w = std::max(width(), 1024);
+    const int h = std::max(height(), 520);
+
+    m_pBanner->setGeometry(kLeftX, 4, kLeftW, 40);
+    for (int k = 0; k < kOutputChannels; ++k) {
+        const int x = kRightX + k * kChannelPitch;
+        m_pChannelButtons[k]->setGeometry(x, 4, kChannelPitch - 4, 32);
+        m_pRole[k]->setGeometry(x, 40, kChannelPitch - 4, 22);
+        m_pMute[k]->setGeometry(x + 1, 64, kChannelPitch - 1, 18);
+        m_pPhase[k]->setGeometry(x + 1, 83, kChannelPitch - 1, 18);
+        m_pLink[k]->setGeometry(x + 1, 102, kChannelPitch - 1, 18);
+    }
+    const int pageX = kRightX + kOutputChannels * kChannelPitch;
+    for (int j = 0; j < 3; ++j)
+        m_pPageButtons[j]->setGeometry(pageX, 4 + 38 * j, 1024 - kMargin - pageX, 32);
+
+    m_pMixGroup->setGeometry(kLeftX, 48, kLeftW, kEqTop - 52);
+    for (int j = 0; j < 4; ++j) {
+        const int cx = 6 + j * 64;
+        m_pMixLabel[j]->setGeometry(cx - 4, 4, 64, 18);
+        m_pMix[j]->setGeometry(cx + 18, 24, 24, 106);
+        m_pMixText[j]->setGeometry(cx - 4, 132, 64, 18);
+    }
+
+    m_pDelayGroup->setGeometry(kRightX, 124, 330, 82);
+    m_pDelaySwitch->setGeometry(8, 6, 104, 20);
+    m_pDelayHf->setGeometry(114, 6, 104, 20);
+    m_pDelayWhole->setGeometry(220, 6, 108, 20);
+    m_pSplit->setGeometry(8, 30, 250, 22);
+    m_pSplitText->setGeometry(262, 30, 62, 22);
+    m_pDelay->setGeometry(8, 54, 250, 22);
+    m_pDelayText->setGeometry(262, 54, 62, 22);
+
+    const int compX = kRightX + 334;
+    m_pCompGroup->setGeometry(compX, 124, w - kMargin - compX, 82);
+    m_pCompSwitch->setGeometry(8, 4, 200, 20);
+    const int colW = (m_pCompGroup->width() - 8) / 2;
+    for (int j = 0; j < 4; ++j) {
+        const int x = 4 + (j % 2) * colW;
+        const int y = 28 + (j / 2) * 26;
+        m_pCompLabel[j]->setGeometry(x, y, 78, 22);
+        m_pComp[j]->setGeometry(x + 82, y, colW - 82 - 50, 22);
+        m_pCompText[j]->setGeometry(x + colW - 48, y, 48, 22);
+    }
+
+    // The grid keeps the height it had when the page was first shown; the panel takes the rest.
+    const int gridH = m_bGridHeightKept ? m_nGridHeight : h - kEqTop - kMargin;
+    m_pEditor->setGeometry(kLeftX, kEqTop, kLeftW, gridH);
+    m_pEqPanel->setGeometry(kRightX, kEqTop, w - kMargin - kRightX, h - kMargin - kEqTop);
+}
+
+void CDialogOutput::FillRoleLists() {
+    for (QComboBox* list : m_pRole) {
+        list->clear();
+        for (int r = 0; r < 8; ++r)
+            list->addItem(RoleName(r));
+    }
+}
+
+void CDialogOutput::UpdateBanner() {
+    const QSize size = m_pBanner->size();
+    if (size.isEmpty())
+        return;
+    const qreal dpr = devicePixelRatioF();
+    QPixmap pix(size * dpr);
+    pix.setDevicePixelRatio(dpr);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    Svg(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    QFont f = font();
+    f.setBold(true);
+    f.setPixelSize(18);
+    p.setFont(f);
+    p.setPen(QColor(255, 255, 255));
+    const QString title = IsEnglish() ? QStringLiteral("OUTPUT  CH %1").arg(m_nChannel + 1)
+                                      : QStringLiteral("输出  通道%1").arg(m_nChannel + 1);
+    p.drawText(QRect(56, 0, size.width() - 60, size.height()), Qt::AlignVCenter | Qt::AlignLeft, title);
+    p.end();
+    m_pBanner->setPixmap(pix);
+}
+
+// ---- Channel and texts ---------------------------------------------------------------------------
+
+void CDialogOutput::SelectChannel(int c) {
+    if (c < 0 || c >= kOutputChannels)
+        return;
+    m_nChannel = c;
+    emit ChannelSelected(c);
+    Refresh();
+    ReloadTexts();
+    Refresh();
+}
+
+void CDialogOutput::ReloadTexts() {
+    ApplyTexts(this, kTemplate);
+    FillRoleLists();
+    // The role lists were refilled: show the stored roles again.
+    for (int k = 0; k < kOutputChannels; ++k)
+        m_pRole[k]->setCurrentIndex(std::clamp(SlotValue(SET_OUT_ROLE + k), 0, 7));
+    UpdateBanner();
+    m_pEqPanel->ReloadTexts();
+    // Grid headers and type names in the new language; the rows are refilled from the store and a
+    // selected band stays selected.
+    const int band = m_pEditor->SelectedBand();
+    m_pEditor->ReloadTexts();
+    m_pEditor->LoadEqFromStore();
+    if (band >= 0)
+        m_pEditor->PickBand(band);
+}
+
+// ---- Refresh -------------------------------------------------------------------------------------
+
+void CDialogOutput::Refresh() {
+    const int c = m_nChannel;
+    std::array<int, SET_COUNT> s;
+    {
+        auto lock = LockStore();
+        std::copy(g_Param.nSetting.begin(), g_Param.nSetting.end(), s.begin());
+    }
+    auto slotFloat = [&](int slot) { return BitsFloat(static_cast<uint32_t>(s[slot])); };
+
+    UpdateBanner();
+
+    const int mixBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC};
+    for (int j = 0; j < 4; ++j) {
+        m_pMix[j]->SetPos(s[mixBase[j] + c]);
+        m_pMixText[j]->setText(QString::asprintf("%d%%", s[mixBase[j] + c]));
+    }
+
+    // Selection cleared, grid shown, bands and bypass loaded.
+    SetEditorHooks();
+    m_pEditor->LoadEqFromStore();
+
+    for (int k = 0; k < kOutputChannels; ++k) {
+        static_cast<COutputButton*>(m_pChannelButtons[k])->SetShownPressed(k == c);
+        m_pLink[k]->setVisible(k != c);
+        m_pMute[k]->setChecked(s[SET_OUT_MUTE + k] != 0);
+        m_pPhase[k]->setChecked(s[SET_OUT_PHASE + k] != 0);
+        m_pRole[k]->setCurrentIndex(std::clamp(s[SET_OUT_ROLE + k], 0, 7));
+    }
+
+    const float thr = slotFloat(SET_OUT_COMP_THRESHOLD + c);
+    const float ratio = slotFloat(SET_OUT_COMP_RATIO + c);
+    const float attack = slotFloat(SET_OUT_COMP_ATTACK + c);
+    const float release = slotFloat(SET_OUT_COMP_RELEASE + c);
+    m_pCompSwitch->setChecked(s[SET_OUT_COMP_BYPASS + c] == 0);
+    // Values from the processor may be anything; SetPos holds them within the range.
+    auto pos = [](double v) {
+        return std::isfinite(v) ? static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))) : 0;
+    };
+    m_pComp[0]->SetPos(pos(thr));
+    m_pComp[1]->SetPos(pos(ratio * 10.0));
+    m_pComp[2]->SetPos(pos(attack));
+    m_pComp[3]->SetPos(pos(release));
+    m_pCompText[0]->setText(QString::asprintf("%.0fdB", thr));
+    m_pCompText[1]->setText(QString::asprintf("%.1f:1", ratio));
+    m_pCompText[2]->setText(QString::asprintf("%.0fms", attack));
+    m_pCompText[3]->setText(QString::asprintf("%.0fms", release));
+
+    const int split = CurrentSplitIndex(c);
+    m_pSplit->SetPos(split);
+    m_pSplitText->setText(QString::asprintf("%dHz", SplitLowHz(split)));
+    const float delay = slotFloat(SET_OUT_DELAY + c);
+    m_pDelay->SetPos(pos(delay * 10.0)); // 1.5 ms sits at the slider's lowest position, 16
+    m_pDelayText->setText(QString::asprintf("%.1fms", delay));
+    m_pDelaySwitch->setChecked(s[SET_OUT_DELAY_OFF + c] == 0);
+    if (s[SET_OUT_DELAY_WHOLE + c] == 1)
+        m_pDelayWhole->setChecked(true);
+    else
+        m_pDelayHf->setChecked(true);
+    UpdateDelayEnables();
+}
+
+void CDialogOutput::UpdateDelayEnables() {
+    const bool on = m_pDelaySwitch->isChecked();
+    const bool hf = m_pDelayHf->isChecked();
+    m_pDelayHf->setEnabled(on);
+    m_pDelayWhole->setEnabled(on);
+    m_pSplit->Enable(on && hf);
+    m_pSplitText->setEnabled(on && hf);
+    m_pDelayText->setEnabled(on);
+}
+
+// ---- Equaliser -----------------------------------------------------------------------------------
+
+int CDialogOutput::SelectedBand() const {
+    return m_pEditor->SelectedBand();
+}
+
+std::vector<int> CDialogOutput::LinkedSet() const {
+    std::vector<int> set;
+    for (int i = 0; i < kOutputChannels; ++i)
+        if (i == m_nChannel || m_pLink[i]->isChecked())
+            set.push_back(i);
+    return set;
+}
+
+void CDialogOutput::WriteBand(int band, const EqBand& r) {
+    if (band < 0 || band >= kBandCount)
+        return;
+    for (int i : LinkedSet()) {
+        const int group = MOD_OUT1 + i;
+        WriteBandAndCoeffs(group, band, r.fGain, r.fFreq, r.fQ, r.nType);
+        if (band != kCrossoverBand)
+            continue;
+        // The crossover's companion sections follow band 9 to every linked channel.
+        for (int k = kCrossoverBand + 1; k <= kCrossoverBand + 3; ++k) {
+            const EqBand* s = m_pEqPanel->GetBand(k);
+            WriteBandAndCoeffs(group, k, 0.0f, s->fFreq, s->fQ, s->nType);
+        }
+    }
+}
+
+bool CDialogOutput::EqBypassed() const {
+    return SlotValue(SET_OUT_EQ_BYPASS + m_nChannel) != 0;
+}
+
+void CDialogOutput::ToggleEqBypass() {
+    const int value = SlotValue(SET_OUT_EQ_BYPASS + m_nChannel) == 0 ? 1 : 0;
+    for (int i : LinkedSet())
+        SetSlot(SET_OUT_EQ_BYPASS + i, value);
+    m_pEqPanel->SetBypass(value != 0);
+}
+
+void CDialogOutput::ResetEq() {
+    m_pEditor->SetSelectedBand(-1);
+    m_pEditor->ToggleEditorView();
+    for (int i : LinkedSet())
+        ::ResetEq(EQ_PANEL_CH1 + i); // the EQ numbers of the output channels are their panel kinds
+}
+
+void CDialogOutput::PickBand(int band) {
+    m_pEditor->PickBand(band);
+}
+
+// ---- Mixer, channels, compressor, delay ----------------------------------------------------------
+
+void CDialogOutput::OnSliderPos(int id, int pos) {
+    for (int j = 0; j < 4; ++j)
+        if (id == kMixIds[j])
+            return OnMix(j, pos);
+    switch (id) {
+    case IDC_SPLIT:
+        return OnSplit(pos);
+    case IDC_DELAY:
+        return OnDelay(pos);
+    case IDC_THRESHOLD:
+    case IDC_RATIO:
+    case IDC_ATTACK:
+    case IDC_RELEASE:
+        return OnCompSlider(id, pos);
+    default:
+        return;
+    }
+}
+
+void CDialogOutput::OnMix(int index, int value) {
+    static constexpr int kBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO,
+                                     SET_OUT_MIX_MUSIC};
+    for (int i : LinkedSet())
+        SetSlot(kBase[index] + i, value);
+    m_pMixText[index]->setText(QString::asprintf("%d%%", value));
+    if (SlotValue(SET_OUT_MUTE + m_nChannel) != 0)
+        ShowInfoPopup(Tr("当前是静音状态", "vol is mute"), 1100);
+}
+
+void CDialogOutput::OnMute(int channel, bool checked) {
+    SetSlot(SET_OUT_MUTE + channel, checked ? 1 : 0);
+}
+
+void CDialogOutput::OnPhase(int channel, bool checked) {
+    SetSlot(SET_OUT_PHASE + channel, checked ? 1 : 0);
+}
+
+void CDialogOutput::OnRole(int channel, int role) {
+    if (role < 0)
+        return;
+    SetSlot(SET_OUT_ROLE + channel, role);
+}
+
+void CDialogOutput::OnCompSwitch(bool checked) {
+    for (int i : LinkedSet())
+        SetSlot(SET_OUT_COMP_BYPASS + i, checked ? 0 : 1);
+}
+
+void CDialogOutput::OnCompSlider(int id, int value) {
+    const int c = m_nChannel;
+    float thr, ratio, attack, release;
+    {
+        auto lock = LockStore();
+        thr = SlotFloat(SET_OUT_COMP_THRESHOLD + c);
+        ratio = SlotFloat(SET_OUT_COMP_RATIO + c);
+        attack = SlotFloat(SET_OUT_COMP_ATTACK + c);
+        release = SlotFloat(SET_OUT_COMP_RELEASE + c);
+    }
+    switch (id) {
+    case IDC_THRESHOLD:
+        thr = static_cast<float>(value);
+        m_pCompText[0]->setText(QString::asprintf("%.0fdB", thr));
+        break;
+    case IDC_RATIO:
+        ratio = static_cast<float>(value / 10.0);
+        m_pCompText[1]->setText(QString::asprintf("%.1f:1", ratio));
+        break;
+    case IDC_ATTACK:
+        attack = static_cast<float>(value);
+        m_pCompText[2]->setText(QString::asprintf("%.0fms", attack));
+        break;
+    case IDC_RELEASE:
+        release = static_cast<float>(value);
+        m_pCompText[3]->setText(QString::asprintf("%.0fms", release));
+        break;
+    default:
+        return;
+    }
+    // Whole milliseconds; rounded, since a time read back from the processor may sit just below one.
+    auto wholeMs = [](float ms) { return std::isfinite(ms) ? static_cast<float>(std::lround(ms)) : 1.0f; };
+    attack = wholeMs(attack);
+    release = wholeMs(release);
+    for (int i : LinkedSet()) {
+        {
+            auto lock = LockStore();
+            SetSlotFloatBits(SET_OUT_COMP_THRESHOLD + i, thr);
+            SetSlotFloatBits(SET_OUT_COMP_RATIO + i, ratio);
+            SetSlotFloatBits(SET_OUT_COMP_ATTACK + i, attack);
+            SetSlotFloatBits(SET_OUT_COMP_RELEASE + i, release);
+        }
+        SendCompressor(i);
+    }
+}
+
+void CDialogOutput::OnDelaySwitch(bool checked) {
+    for (int i : LinkedSet())
+        SetSlot(SET_OUT_DELAY_OFF + i, checked ? 0 : 1);
+    UpdateDelayEnables();
+}
+
+void CDialogOutput::OnDelayMode(int whole) {
+    for (int i : LinkedSet())
+        SetDelayMode(i, whole);
+    UpdateDelayEnables();
+}
+
+void CDialogOutput::OnSplit(int index) {
+    for (int i : LinkedSet())
+        SetSplit(i, index);
+    m_pSplitText->setText(QString::asprintf("%dHz", SplitLowHz(std::clamp(index, 0, kSplitCount - 1))));
+}
+
+void CDialogOutput::OnDelay(int value) {
+    const float ms = static_cast<float>(value / 10.0);
+    m_pDelayText->setText(QString::asprintf("%.1fms", ms));
+    float stored;
+    {
+        auto lock = LockStore();
+        stored = SlotFloat(SET_OUT_DELAY + m_nChannel);
+    }
+    if (ms == stored)
+        return;
+    for (int i : LinkedSet())
+        SetSlotFloat(SET_OUT_DELAY + i, ms); // the slot's row holds it at 1.5 ms at least
+}
+
+// ---- Size, wheel ---------------------------------------------------------------------------------
+
+void CDialogOutput::resizeEvent(QResizeEvent* event) {
+    CPage::resizeEvent(event);
+    LayoutControls();
+}
+
+void CDialogOutput::showEvent(QShowEvent* event) {
+    CPage::showEvent(event);
+    if (!m_bGridHeightKept) {
+        m_bGridHeightKept = true;
+        m_nGridHeight = m_pEditor->height();
+    }
+}
+
+QWidget* CDialogOutput::WheelTarget() const {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return nullptr;
+    if (focus == m_pEqPanel)
+        return focus;
+    if (auto* slider = qobject_cast<CXBmpSlider*>(focus); slider && isAncestorOf(slider))
+        return slider;
+    return nullptr;
+}
+
+bool CDialogOutput::ForwardWheel(QWheelEvent* event) {
+    QWidget* target = WheelTarget();
+    if (!target)
+        return false;
+    const QPointF local = target->mapFromGlobal(event->globalPosition());
+    QWheelEvent copy(local, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                     event->buttons(), event->modifiers(), event->phase(), event->inverted(),
+                     event->source());
+    QCoreApplication::sendEvent(target, &copy);
+    return true;
+}
+
+void CDialogOutput::WatchWheel(QWidget* root) {
+    for (QWidget* w : root->findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+bool CDialogOutput::eventFilter(QObject* watched, QEvent* event) {
+    // The wheel goes to the focused panel or slider wherever the cursor is on the page.
+    if (event->type() == QEvent::Wheel && watched != WheelTarget())
+        return ForwardWheel(static_cast<QWheelEvent*>(event));
+    return CPage::eventFilter(watched, event);
+}
+
+void CDialogOutput::wheelEvent(QWheelEvent* event) {
+    if (!ForwardWheel(event))
+        CPage::wheelEvent(event);
+}
