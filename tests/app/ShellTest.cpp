@@ -9,9 +9,11 @@
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
+#include "controls/EqPanel.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Timing.h"
+#include "pages/DialogOutput.h"
 #include "sim/SimBackend.h"
 
 #include "TestSupport.h"
@@ -590,6 +592,52 @@ TEST_F(ShellTest, ThePageKeepsItsMinimumSizeAndFollowsTheCategory) {
     EXPECT_EQ(view->Page()->TemplateId(), 385);
     frame->Ribbon()->SetActiveCategory(CMainFrame::kInput);
     EXPECT_EQ(view->Page()->TemplateId(), 313);
+}
+
+TEST_F(ShellTest, StatusBarBypassResetAndBandKeysActOnTheOutputPage) {
+    Record();
+    // Music page (not built yet): the equaliser controls are off.
+    view->UpdateCommandUI();
+    EXPECT_FALSE(frame->BypassBox()->isEnabled());
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    auto* output = qobject_cast<CDialogOutput*>(view->Page());
+    ASSERT_NE(output, nullptr);
+    EXPECT_TRUE(frame->BypassBox()->isEnabled());
+    EXPECT_EQ(frame->ResetEqButton()->text(), QString::fromUtf8("重置均衡"));
+
+    rec.Clear();
+    frame->BypassBox()->click();
+    EXPECT_EQ(g_Param.nSetting[SET_OUT_EQ_BYPASS + 0], 1);
+    EXPECT_TRUE(frame->BypassBox()->isChecked());
+    ASSERT_EQ(rec.Reports().size(), 1u);
+    EXPECT_EQ(rec.Reports()[0][3], 5); // channel 1's block
+    QTest::keyClick(frame.get(), Qt::Key_P);
+    EXPECT_EQ(g_Param.nSetting[SET_OUT_EQ_BYPASS + 0], 0);
+    EXPECT_FALSE(frame->BypassBox()->isChecked());
+
+    // Ctrl+3 picks the third band of the shown channel; Ctrl+0 the tenth.
+    QTest::keyClick(frame.get(), Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(output->EqPanel()->SelectedBand(), 2);
+    QTest::keyClick(frame.get(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(output->EqPanel()->SelectedBand(), 9);
+
+    // Reset asks first; No leaves the channel's equaliser alone.
+    rec.Clear();
+    answers = {QMessageBox::No};
+    frame->ResetEqButton()->click();
+    EXPECT_EQ(asked.value(0), QString::fromUtf8("提示|您确定重置当前均衡吗?"));
+    EXPECT_TRUE(rec.Reports().empty());
+    answers = {QMessageBox::Yes};
+    frame->ResetEqButton()->click();
+    EXPECT_FALSE(rec.Reports().empty());
+
+    // The page remembers its channel across a trip to the Input category.
+    output->SelectChannel(4);
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kInput);
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    output = qobject_cast<CDialogOutput*>(view->Page());
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(output->CurrentChannel(), 4);
 }
 
 TEST_F(ShellTest, NoticesReplaceEachOtherAndTheSyncDialogSpeaksBothLanguages) {
