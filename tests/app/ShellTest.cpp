@@ -1,4 +1,5 @@
 // The console shell against the recording link or the simulated processor, offscreen.
+#include "app/AboutDlg.h"
 #include "app/App.h"
 #include "app/ConsoleLink.h"
 #include "app/Language.h"
@@ -638,6 +639,62 @@ TEST_F(ShellTest, StatusBarBypassResetAndBandKeysActOnTheOutputPage) {
     output = qobject_cast<CDialogOutput*>(view->Page());
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(output->CurrentChannel(), 4);
+}
+
+TEST_F(ShellTest, ConnectAndRemovalShowTheirNoticesAndOnlyOurDeviceClosesTheLink) {
+    EXPECT_EQ(UserSettings().value(QStringLiteral("ApplicationLook")).toInt(), 215);
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(view->LastNotice(), QString::fromUtf8("设备已连接，同步中……"));
+    EXPECT_TRUE(view->PollTimerRunning());
+    view->OnDeviceRemoval(QStringLiteral("/dev/hidraw-someone-else"));
+    EXPECT_TRUE(link->Link().IsOpen());
+    g_nLanguage = 1;
+    view->OnDeviceRemoval(QString::fromStdString(link->Link().DevicePath()).toUpper());
+    EXPECT_FALSE(link->Link().IsOpen());
+    EXPECT_FALSE(view->PollTimerRunning());
+    EXPECT_EQ(view->LastNotice(), QStringLiteral("Device Disconnected!"));
+    // The store keeps what was read; the status pane says the link is gone.
+    EXPECT_EQ(frame->UsbPane()->text(), QStringLiteral("USB:Disconnected"));
+    // An arrival connects again and synchronises.
+    view->OnDeviceArrival(QString());
+    EXPECT_TRUE(link->Link().IsOpen());
+    EXPECT_EQ(view->LastNotice(), QStringLiteral("Device connected!"));
+}
+
+TEST_F(ShellTest, TheAboutBoxShowsVersionsOnlyWhenConnectedAndHidesPeakUntilCtrlShiftF11) {
+    {
+        CAboutDlg about;
+        EXPECT_TRUE(about.McuLine()->isHidden());
+        EXPECT_TRUE(about.DspLine()->isHidden());
+        EXPECT_TRUE(about.PeakBox()->isHidden());
+        QTest::keyRelease(&about, Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_FALSE(about.PeakBox()->isHidden());
+        EXPECT_FALSE(about.ModuleLine()->isHidden());
+        about.PeakBox()->setChecked(false);
+        EXPECT_EQ(g_bPeakPoll.load(), 0);
+        about.PeakBox()->setChecked(true);
+        EXPECT_EQ(g_bPeakPoll.load(), 1);
+    }
+    ASSERT_TRUE(Connect());
+    CAboutDlg about;
+    EXPECT_FALSE(about.McuLine()->isHidden());
+    EXPECT_EQ(about.ModuleLine()->text(), QStringLiteral("Module:M7Q"));
+    EXPECT_TRUE(about.McuLine()->text().startsWith(QStringLiteral("MCU Ver:")));
+    EXPECT_TRUE(about.McuLine()->text().endsWith(QStringLiteral(" CMD Ver:18")));
+    EXPECT_TRUE(about.DspLine()->text().startsWith(QStringLiteral("DSP Ver:")));
+}
+
+TEST_F(ShellTest, TheRecentListKeepsTenNewestFirstWithoutDuplicates) {
+    QTemporaryDir dir;
+    for (int i = 0; i < 12; ++i)
+        AddRecentFile(dir.filePath(QStringLiteral("f%1.vm3zt").arg(i)));
+    AddRecentFile(dir.filePath(QStringLiteral("f5.vm3zt")));
+    const QStringList files = RecentFiles();
+    ASSERT_EQ(files.size(), 10);
+    EXPECT_EQ(files[0], dir.filePath(QStringLiteral("f5.vm3zt")));
+    EXPECT_EQ(files[1], dir.filePath(QStringLiteral("f11.vm3zt")));
+    EXPECT_EQ(files.count(dir.filePath(QStringLiteral("f5.vm3zt"))), 1);
+    EXPECT_FALSE(files.contains(dir.filePath(QStringLiteral("f1.vm3zt"))));
 }
 
 TEST_F(ShellTest, NoticesReplaceEachOtherAndTheSyncDialogSpeaksBothLanguages) {
