@@ -27,14 +27,19 @@ struct RecordedEvents : IConsoleEvents {
     void OnPlugEvent(uint32_t w, uint32_t l) override { plugs.emplace_back(w, l); }
 };
 
+// The store as a fresh start leaves it, with the once-per-run error notice armed again.
+inline void FreshStore() {
+    g_Param = ParamStore{};
+    g_Device = DeviceInfo{};
+    g_Status = DeviceStatus{};
+    ResetStoreAtStartup();
+    ResetParamErrorShown();
+}
+
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_Param = ParamStore{};
-        g_Device = DeviceInfo{};
-        g_Status = DeviceStatus{};
-        ResetStoreAtStartup();
-        ResetParamErrorShown();
+        FreshStore();
         SetLink(&link);
         SetConsoleEvents(&events);
     }

@@ -305,51 +305,19 @@ void CQX7745v13View::RefreshAll() {
 // ---- Commands -------------------------------------------------------------------------------------
 
 void CQX7745v13View::OnCommand(int id) {
+    for (VolumeRow row : kAllRows) {
+        const RowIds& ids = Ids(row);
+        if (id == ids.inSlider || id == ids.outSlider) {
+            VolumeChanged(row);
+            UpdateCommandUI();
+            return;
+        }
+        if (ids.inMute && (id == ids.inMute || id == ids.outMute)) {
+            ToggleMute(row);
+            return;
+        }
+    }
     switch (id) {
-    case 32829:
-    case 32858:
-        VolumeChanged(VolumeRow::Mic);
-        break;
-    case 32830:
-    case 32861:
-        VolumeChanged(VolumeRow::Effect);
-        break;
-    case 32918:
-    case 32919:
-        VolumeChanged(VolumeRow::Reverb);
-        break;
-    case ID_SLIDER_ECHOVOL:
-    case 32864:
-        VolumeChanged(VolumeRow::Echo);
-        break;
-    case 32831:
-    case 32867:
-        VolumeChanged(VolumeRow::Music);
-        break;
-    case ID_SLIDER_NOISEGATE:
-    case 32879:
-        VolumeChanged(VolumeRow::Gate);
-        break;
-    case ID_SLIDER_PITCH:
-    case 32880:
-        VolumeChanged(VolumeRow::Pitch);
-        break;
-    case ID_CHK_MUTE1:
-    case 32859:
-        ToggleMute(VolumeRow::Mic);
-        break;
-    case ID_CHK_MUTE2:
-    case 32862:
-        ToggleMute(VolumeRow::Reverb);
-        break;
-    case ID_CHK_MUTE3:
-    case 32865:
-        ToggleMute(VolumeRow::Echo);
-        break;
-    case ID_CHK_MUTE4:
-    case 32868:
-        ToggleMute(VolumeRow::Music);
-        break;
     case IDC_FILE_OPEN:
     case 32881:
     case ID_FILE_OPEN:

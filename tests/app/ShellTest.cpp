@@ -58,11 +58,7 @@ QSettings UserSettings() {
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_Param = ParamStore{};
-        g_Device = DeviceInfo{};
-        g_Status = DeviceStatus{};
-        ResetStoreAtStartup();
-        ResetParamErrorShown();
+        FreshStore();
         g_nLanguage = 0;
         UserSettings().clear();
         SetSettleScale(0.02);
