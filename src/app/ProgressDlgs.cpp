@@ -77,6 +77,7 @@ CInfoDlg::CInfoDlg(QWidget* owner) : QDialog(owner) {
 }
 
 void CInfoDlg::ShowText(const QString& text, int ms) {
+    ApplyTexts(this, 344); // the language may have changed since it opened
     m_pText->setText(text);
     show();
     raise();
