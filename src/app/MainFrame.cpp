@@ -57,58 +57,17 @@ struct CategoryIds {
         echoSlider, echoMute, musicLabel, musicSlider, musicMute, gateLabel, gateSlider, pitchSlider,
         loadMode, loadFile, saveMode, saveFile, mic1[3], mic2[3];
 };
+// clang-format off
 const CategoryIds kIds[2] = {
-    {32832,
-     32829,
-     32847,
-     32833,
-     32830,
-     32920,
-     32918,
-     32848,
-     32837,
-     32806,
-     32849,
-     32834,
-     32831,
-     32850,
-     32842,
-     32846,
-     32841,
-     32815,
-     32827,
-     32819,
-     32828,
-     {32926, 32927, 32928},
-     {32929, 32930, 32931}},
-    {32857,
-     32858,
-     32859,
-     32860,
-     32861,
-     32921,
-     32919,
-     32862,
-     32863,
-     32864,
-     32865,
-     32866,
-     32867,
-     32868,
-     32878,
-     32879,
-     32880,
-     32900,
-     32881,
-     32904,
-     32882,
-     {32932, 32933, 32934},
-     {32935, 32936, 32937}},
+    {32832, 32829, 32847, 32833, 32830, 32920, 32918, 32848, 32837, 32806, 32849, 32834, 32831, 32850, 32842,
+     32846, 32841, 32815, 32827, 32819, 32828, {32926, 32927, 32928}, {32929, 32930, 32931}},
+    {32857, 32858, 32859, 32860, 32861, 32921, 32919, 32862, 32863, 32864, 32865, 32866, 32867, 32868, 32878,
+     32879, 32880, 32900, 32881, 32904, 32882, {32932, 32933, 32934}, {32935, 32936, 32937}},
 };
+// clang-format on
 
 bool IsShellCategory(const QString& title) {
-    return title == QLatin1String("Input") || title == QLatin1String("Output") ||
-           title == QString::fromUtf8("输入控制") || title == QString::fromUtf8("输出调节");
+    return IsInputCategoryTitle(title) || IsOutputCategoryTitle(title);
 }
 
 QString PitchText() {
@@ -121,6 +80,14 @@ QString PitchText() {
 }
 
 } // namespace
+
+bool IsInputCategoryTitle(const QString& title) {
+    return title == QLatin1String("Input") || title == QString::fromUtf8("输入控制");
+}
+
+bool IsOutputCategoryTitle(const QString& title) {
+    return title == QLatin1String("Output") || title == QString::fromUtf8("输出调节");
+}
 
 CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
     setWindowTitle(QStringLiteral("M7Q v1.4.4"));
@@ -304,17 +271,13 @@ void CMainFrame::RefreshRibbonTexts() {
     for (int c = 0; c < m_pRibbon->CategoryCount(); ++c) {
         CRibbonCategory* category = m_pRibbon->Category(c);
         const QString title = category->Title();
-        QString renamed;
-        if (en && title == QString::fromUtf8("输入控制"))
-            renamed = QStringLiteral("Input");
-        else if (en && title == QString::fromUtf8("输出调节"))
-            renamed = QStringLiteral("Output");
-        else if (!en && title == QLatin1String("Input"))
-            renamed = QString::fromUtf8("输入控制");
-        else if (!en && title == QLatin1String("Output"))
-            renamed = QString::fromUtf8("输出调节");
-        if (renamed.isEmpty())
-            continue; // already in this language
+        // A category already titled in this language keeps its titles.
+        const bool input = IsInputCategoryTitle(title);
+        if (!input && !IsOutputCategoryTitle(title))
+            continue;
+        const QString renamed = input ? Tr("输入控制", "Input") : Tr("输出调节", "Output");
+        if (renamed == title)
+            continue;
         m_pRibbon->SetCategoryTitle(c, renamed);
         for (int i = 0; i < 10; ++i)
             if (CRibbonPanel* panel = category->Panel(i))
@@ -355,7 +318,7 @@ void CMainFrame::RefreshRibbonTexts() {
 void CMainFrame::OnCategoryChanged(int index) {
     const QString title = m_pRibbon->Category(index)->Title();
     CPage* page = m_pView->Page();
-    if (title == QLatin1String("Input") || title == QString::fromUtf8("输入控制")) {
+    if (IsInputCategoryTitle(title)) {
         CQX7745v13App::Instance()->nMusicPageMode = 0;
         if (page && page->TemplateId() == kTemplateMusicPage) {
             page->ReloadTexts();
@@ -363,7 +326,7 @@ void CMainFrame::OnCategoryChanged(int index) {
         } else {
             m_pView->ShowPage(kTemplateMusicPage);
         }
-    } else if (title == QLatin1String("Output") || title == QString::fromUtf8("输出调节")) {
+    } else if (IsOutputCategoryTitle(title)) {
         if (page && page->TemplateId() == kTemplateOutputPage)
             QMetaObject::invokeMethod(page, "SelectChannel",
                                       Q_ARG(int, CQX7745v13App::Instance()->nOutputChannel));

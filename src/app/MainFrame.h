@@ -13,6 +13,10 @@ class QLabel;
 class QMenu;
 class QPushButton;
 
+// The categories are recognised by their title in either language.
+bool IsInputCategoryTitle(const QString& title);
+bool IsOutputCategoryTitle(const QString& title);
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:

@@ -190,8 +190,7 @@ bool CQX7745v13View::OutputActive() const {
     CMyMFCRibbonBar* ribbon = Ribbon();
     if (!ribbon || !ribbon->ActiveCategory())
         return false;
-    const QString title = ribbon->ActiveCategory()->Title();
-    return title == QLatin1String("Output") || title == QString::fromUtf8("输出调节");
+    return IsOutputCategoryTitle(ribbon->ActiveCategory()->Title());
 }
 
 int CQX7745v13View::SliderValue(VolumeRow row, bool output) const {
