@@ -1,8 +1,9 @@
 #include "app/AboutDlg.h"
 
-#include "app/Language.h"
 #include "link/Transport.h"
 #include "model/ParamStore.h"
+#include "ui/Colors.h"
+#include "ui/Language.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -15,7 +16,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Tr("关于 M7Q", "About M7Q"));
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(240, 250, 255));
+    pal.setColor(QPalette::Window, PageColor());
     setPalette(pal);
 
     auto* icon = new QLabel(this);

@@ -1,14 +1,14 @@
 #include "app/App.h"
 
 #include "app/AboutDlg.h"
-#include "app/Language.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "app/Notices.h"
 #include "app/Pages.h"
 #include "link/Events.h"
 #include "model/ParamStore.h"
 #include "pages/Page.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,7 +2,6 @@
 
 #include "app/App.h"
 #include "app/ConsoleLink.h"
-#include "app/Language.h"
 #include "app/MainView.h"
 #include "app/Pages.h"
 #include "app/Prompts.h"
@@ -13,6 +12,7 @@
 #include "model/ParamStore.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "ui/Language.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,9 +2,7 @@
 
 #include "app/App.h"
 #include "app/ConsoleLink.h"
-#include "app/Language.h"
 #include "app/MainFrame.h"
-#include "app/Notices.h"
 #include "app/Pages.h"
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
@@ -15,6 +13,9 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/Page.h"
+#include "ui/Colors.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -116,7 +117,7 @@ QString MicChannelFrequency(int c) {
 CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent) : QWidget(parent), m_pLink(link) {
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(255, 250, 240));
+    pal.setColor(QPalette::Window, PageColor());
     setPalette(pal);
     m_timer1.setSingleShot(true);
     connect(&m_timer1, &QTimer::timeout, this, [this] { ConnectAttempt(false); });

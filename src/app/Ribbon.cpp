@@ -1,6 +1,6 @@
 #include "app/Ribbon.h"
 
-#include "app/Language.h"
+#include "ui/Language.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>

@@ -2,15 +2,15 @@
 #include "app/AboutDlg.h"
 #include "app/App.h"
 #include "app/ConsoleLink.h"
-#include "app/Language.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "app/Notices.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "controls/EqBandEditor.h"
 
-#include "app/Language.h"
+#include "ui/Language.h"
 #include "controls/XBmpSlider.h"
 #include "model/Compound.h"
 #include "model/ParamStore.h"

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "app/Language.h"
+#include "ui/Language.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "controls/XBmpSlider.h"
 
-#include "app/Language.h"
+#include "ui/Language.h"
 
 #include <QFocusEvent>
 #include <QImage>

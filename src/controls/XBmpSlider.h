@@ -3,6 +3,8 @@
 // touches the store: the owner reacts to its signals.
 #pragma once
 
+#include "ui/Colors.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QString>
@@ -88,7 +90,7 @@ private:
     bool m_bPressed = false; // a left press was taken; its release completes the change
     bool m_bStretch = false;
     int m_nMarginLeft = 0, m_nMarginRight = 0, m_nMarginTop = 0, m_nMarginBottom = 0;
-    QColor m_clrBack{255, 250, 240};
+    QColor m_clrBack{PageColor()};
     QString m_strChannel, m_strFilled;
     QSize m_szChannel{0, 0};
     QSize m_szThumb{0, 0};

@@ -1,7 +1,7 @@
 #include "pages/DialogOutput.h"
 
-#include "app/Language.h"
-#include "app/Notices.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/XBmpSlider.h"

@@ -1,6 +1,8 @@
 // What the main view asks of the page it hosts. Pages that have no equaliser keep the defaults.
 #pragma once
 
+#include "ui/Colors.h"
+
 #include <QWidget>
 
 class CPage : public QWidget {
@@ -9,7 +11,7 @@ public:
     explicit CPage(int nTemplate, QWidget* parent = nullptr) : QWidget(parent), m_nTemplate(nTemplate) {
         setAutoFillBackground(true);
         QPalette pal = palette();
-        pal.setColor(QPalette::Window, QColor(255, 250, 240)); // the page colour 0xFFFAF0
+        pal.setColor(QPalette::Window, PageColor());
         setPalette(pal);
     }
     int TemplateId() const { return m_nTemplate; }

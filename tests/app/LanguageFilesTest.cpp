@@ -1,6 +1,6 @@
 // The two language files as the console reads them: their format, matching key sets, the texts each
 // window gets, and how missing or empty entries leave a control's text alone.
-#include "app/Language.h"
+#include "ui/Language.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -2,7 +2,7 @@
 // the crossover list of band 9 and copy / paste between equalisers, checked on the reports sent.
 #include "TestSupport.h"
 
-#include "app/Language.h"
+#include "ui/Language.h"
 #include "controls/EqBandEditor.h"
 #include "controls/XBmpSlider.h"
 #include "dsp/FilterResponse.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Language.h"
+#include "ui/Language.h"
 #include "controls/EqPanel.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The bitmap slider: mapping, presses on track and thumb, drag, keys, wheel and its three signals.
 #include "controls/XBmpSlider.h"
-#include "app/Language.h"
+#include "ui/Language.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -3,7 +3,7 @@
 #include "pages/DialogOutput.h"
 
 #include "TestSupport.h"
-#include "app/Language.h"
+#include "ui/Language.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/XBmpSlider.h"

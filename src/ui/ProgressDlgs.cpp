@@ -1,9 +1,10 @@
-#include "app/ProgressDlgs.h"
+#include "ui/ProgressDlgs.h"
 
-#include "app/Language.h"
-#include "app/Notices.h"
 #include "link/Codec.h"
 #include "link/Timing.h"
+#include "ui/Colors.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -27,7 +28,7 @@ constexpr int kWaitStepMs = 150;
 void StyleDialog(QDialog* dlg) {
     dlg->setAutoFillBackground(true);
     QPalette pal = dlg->palette();
-    pal.setColor(QPalette::Window, QColor(240, 250, 255));
+    pal.setColor(QPalette::Window, PageColor());
     dlg->setPalette(pal);
 }
 
