@@ -1,4 +1,5 @@
 // Cost of applying one incoming report to the store, for the report kinds of a read-all.
+#include "dispatch/Dispatcher.h"
 #include "link/Codec.h"
 #include "link/Link.h"
 #include "model/Defaults.h"

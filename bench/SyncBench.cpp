@@ -1,10 +1,11 @@
 // Read-all and write-all against a zero-latency simulated processor with fast settle delays: the
 // console's own time per report, which must stay far under the 2 ms a USB request/reply costs.
+#include "dispatch/Dispatcher.h"
 #include "link/Link.h"
-#include "link/Sync.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "sim/SimBackend.h"
+#include "sync/Sync.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +13,7 @@ static void RunSync(benchmark::State& state, bool writeAll) {
     SetSettleScale(0.0);
     ResetStoreAtStartup();
     CSimBackend sim;
-    CUsbLink link(sim);
+    CUsbLink link(sim, DispatchHandlers());
     SetLink(&link);
     CConnection conn(link);
     link.Open();

@@ -1,5 +1,6 @@
 // Feeds arbitrary reports, one or a sequence, to the dispatcher. Nothing may crash or write outside
 // the store (ASan watches), and every answer the console sends must be a well-formed report.
+#include "dispatch/Dispatcher.h"
 #include "link/Codec.h"
 #include "link/Link.h"
 #include "model/Defaults.h"

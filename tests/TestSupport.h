@@ -1,6 +1,7 @@
 // Shared test fixture: a fresh start-up store and a recording link capturing every report sent.
 #pragma once
 
+#include "dispatch/Dispatcher.h"
 #include "link/Codec.h"
 #include "link/Events.h"
 #include "link/Link.h"

@@ -1,5 +1,6 @@
 #include "app/ConsoleLink.h"
 
+#include "dispatch/Dispatcher.h"
 #include "link/Link.h"
 #include "link/hidapi/DeviceMonitor.h"
 #include "link/hidapi/HidapiBackend.h"
@@ -23,7 +24,7 @@ CConsoleLink::CConsoleLink(Kind kind, const QString& simState, QObject* parent)
     } else {
         m_pBackend = std::make_unique<CHidapiBackend>();
     }
-    m_pLink = std::make_unique<CUsbLink>(*m_pBackend);
+    m_pLink = std::make_unique<CUsbLink>(*m_pBackend, DispatchHandlers());
     m_pConn = std::make_unique<CConnection>(*m_pLink);
     // Edits from this (the UI) thread are queued in order and never wait for the device.
     CUsbLink::PostWritesFromThisThread(true);

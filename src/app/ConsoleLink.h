@@ -3,7 +3,7 @@
 #pragma once
 
 #include "link/Events.h"
-#include "link/Sync.h"
+#include "sync/Sync.h"
 #include "link/Transport.h"
 
 #include <QObject>

@@ -1,15 +1,16 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
 #include "cli/Dump.h"
+#include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Events.h"
-#include "link/Sync.h"
 #include "link/Timing.h"
 #include "link/Transport.h"
 #include "link/hidapi/HidapiBackend.h"
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "sim/SimBackend.h"
+#include "sync/Sync.h"
 
 #include <cstdio>
 #include <cstring>
@@ -128,7 +129,7 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
     if (cmd == "restore")
         preset = BuildModeFileBytes();
 
-    CUsbLink link(backend);
+    CUsbLink link(backend, DispatchHandlers());
     TraceFile trace;
     if (!o.strTrace.empty()) {
         if (!trace.Open(o.strTrace)) {

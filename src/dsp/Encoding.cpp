@@ -94,6 +94,9 @@ int DecodeOmega(float x) {
 }
 
 float EncodeRatio(float ratio) {
+    // A ratio of 0 (the start-up store) or a garbled one would send -inf or NaN: send 1:1 instead.
+    if (!std::isfinite(ratio) || ratio < 1.0f)
+        return 0.0f;
     return 1.0f - 1.0f / ratio;
 }
 

@@ -1,4 +1,4 @@
-// Builders for every command the console sends, and the dispatcher for every report it receives.
+// Builders for every command the console sends, and the senders that hand them to the link.
 #pragma once
 
 #include "link/Report.h"
@@ -26,9 +26,3 @@ int WriteDeviceMemory(int address, int length, const uint8_t* data);
 int SendZWaveFrame(const uint8_t* data, int n);
 int WritePlugMemory(int address, int length, const uint8_t* data);
 int ReadPlugMemory(int address, int length);
-
-// Applies one received report to the store and the companion records.
-void HandleReport(const Report& report);
-
-// The parameter-error message is raised once per run; tests reset it.
-void ResetParamErrorShown();

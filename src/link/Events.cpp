@@ -15,6 +15,11 @@ IConsoleEvents* GetConsoleEvents() {
     return s_pEvents.load();
 }
 
+void RaiseStoreChanged(uint32_t regions) {
+    if (IConsoleEvents* sink = s_pEvents.load())
+        sink->OnStoreChanged(regions);
+}
+
 void DebugText(const std::string& text) {
     static const bool enabled = std::getenv("M7Q_DEBUG") != nullptr;
     if (enabled)

@@ -1,12 +1,11 @@
 #include "link/Transport.h"
 
-#include "link/Codec.h"
 #include "link/Events.h"
 #include "link/Timing.h"
-#include "model/ParamStore.h"
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 std::atomic<int> g_bPollAllowed{1};
 std::atomic<int> g_bPeakPoll{1};
@@ -35,7 +34,8 @@ bool CAutoEvent::Wait(std::chrono::milliseconds timeout) {
     return signalled;
 }
 
-CUsbLink::CUsbLink(IHidBackend& backend) : m_backend(backend) {
+CUsbLink::CUsbLink(IHidBackend& backend, LinkHandlers handlers)
+    : m_backend(backend), m_handlers(std::move(handlers)) {
     m_writer = std::thread([this] { WriterLoop(); });
 }
 
@@ -101,10 +101,8 @@ bool CUsbLink::Open() {
         DebugText("连接目标设备成功!\n");
         m_bReadThreadEnd = false;
         m_bConnected = true;
-        {
-            auto lock = LockStore();
-            g_Param.bConnected = 1;
-        }
+        if (m_handlers.onOpened)
+            m_handlers.onOpened();
         m_reader = std::thread([this] { ReaderLoop(); });
         return true;
     }
@@ -115,11 +113,8 @@ bool CUsbLink::Open() {
 void CUsbLink::Close() {
     if (!m_bConnected)
         return;
-    {
-        auto lock = LockStore();
-        g_Param.byLiveStatus.fill(0);
-        g_Param.bConnected = 0;
-    }
+    if (m_handlers.onClosed)
+        m_handlers.onClosed();
     m_bConnected = false;
     {
         // Queued writes die with the link.
@@ -156,7 +151,8 @@ void CUsbLink::ReaderLoop() {
             break;
         }
         Trace('<', r);
-        HandleReport(r);
+        if (m_handlers.onReport)
+            m_handlers.onReport(r);
         m_replyEvent.Set();
     }
     m_readerExit.Set();

@@ -29,9 +29,17 @@ private:
 // Written to the trace: every report, sent ('>') or received ('<').
 using ReportTrace = std::function<void(char direction, const Report& report)>;
 
+// What the transport hands on: every received report (on the reader thread) and the link's opening
+// and closing. The layer above decides what they mean for the store.
+struct LinkHandlers {
+    std::function<void(const Report&)> onReport;
+    std::function<void()> onOpened;
+    std::function<void()> onClosed;
+};
+
 class CUsbLink : public ILink {
 public:
-    explicit CUsbLink(IHidBackend& backend);
+    CUsbLink(IHidBackend& backend, LinkHandlers handlers);
     ~CUsbLink() override;
     CUsbLink(const CUsbLink&) = delete;
     CUsbLink& operator=(const CUsbLink&) = delete;
@@ -74,6 +82,7 @@ private:
     void Trace(char direction, const Report& report);
 
     IHidBackend& m_backend;
+    const LinkHandlers m_handlers;
     std::atomic<bool> m_bConnected{false};
     std::atomic<bool> m_bReadThreadEnd{false};
     CAutoEvent m_replyEvent{true};

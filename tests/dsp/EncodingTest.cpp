@@ -73,6 +73,10 @@ TEST(Encoding, SamplesAndOmega) {
 
 TEST(Encoding, RatioAndTimeConstant) {
     EXPECT_EQ(EncodeRatio(1), 0.0f);
+    // Ratios below 1:1 or not finite are sent as 1:1, never as -inf or NaN.
+    for (float bad : {0.0f, -2.0f, 0.5f, std::numeric_limits<float>::infinity(),
+                      std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_EQ(FloatBits(EncodeRatio(bad)), 0u) << bad;
     EXPECT_EQ(EncodeRatio(4), 0.75f);
     EXPECT_EQ(EncodeRatio(10), 0.9f);
     EXPECT_EQ(FloatBits(EncodeRatio(3)), 0x3F2AAAAAu); // single precision; a double 1 - 1/3 rounds up

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "dispatch/Dispatcher.h"
 #include "plugs/PlugModel.h"
 
 #include <thread>

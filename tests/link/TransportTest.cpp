@@ -1,9 +1,10 @@
 #include "TestSupport.h"
 
-#include "link/Sync.h"
+#include "dispatch/Dispatcher.h"
 #include "link/Timing.h"
 #include "link/Transport.h"
 #include "model/Setters.h"
+#include "sync/Sync.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -94,7 +95,7 @@ protected:
         StoreTest::TearDown();
     }
     FakeBackend backend;
-    CUsbLink usb{backend};
+    CUsbLink usb{backend, DispatchHandlers()};
 };
 
 TEST_F(TransportTest, OpensOnlyTheProcessor) {

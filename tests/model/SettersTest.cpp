@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "dispatch/Dispatcher.h"
 #include "model/Compound.h"
 #include "model/Setters.h"
 

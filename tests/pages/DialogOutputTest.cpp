@@ -3,15 +3,16 @@
 #include "pages/DialogOutput.h"
 
 #include "TestSupport.h"
-#include "ui/Language.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/XBmpSlider.h"
+#include "dispatch/Dispatcher.h"
 #include "dsp/FilterResponse.h"
 #include "link/Transport.h"
 #include "model/Compound.h"
 #include "model/Setters.h"
 #include "sim/SimBackend.h"
+#include "ui/Language.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -601,7 +602,7 @@ TEST_F(DialogOutputTest, DraggingForTwoSecondsOverASlowProcessorKeepsEveryReport
     SimFaults faults;
     faults.nLatencyMs = 10;
     sim.SetFaults(faults);
-    CUsbLink usb(sim);
+    CUsbLink usb(sim, DispatchHandlers());
     ASSERT_TRUE(usb.Open());
     CTeeLink tee(usb);
     CUsbLink::PostWritesFromThisThread(true);

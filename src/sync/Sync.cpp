@@ -1,4 +1,4 @@
-#include "link/Sync.h"
+#include "sync/Sync.h"
 
 #include "link/Codec.h"
 #include "link/Events.h"

@@ -1,11 +1,12 @@
 #include "TestSupport.h"
 
+#include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
-#include "link/Sync.h"
 #include "link/Timing.h"
 #include "model/Compound.h"
 #include "model/Setters.h"
 #include "sim/SimBackend.h"
+#include "sync/Sync.h"
 
 #include <chrono>
 
@@ -33,7 +34,7 @@ protected:
     uint64_t Received(uint8_t code) { return sim.Counters().nReceived[code]; }
 
     CSimBackend sim;
-    CUsbLink usb{sim};
+    CUsbLink usb{sim, DispatchHandlers()};
     CConnection conn{usb};
 };
 
@@ -237,3 +238,33 @@ TEST_F(SyncTest, NothingHappensWhileDisconnected) {
 }
 
 } // namespace
+
+// A mode file saved without a processor holds the start-up store, whose compressor ratios are 0;
+// writing it must not put -inf or NaN on the wire.
+TEST_F(SyncTest, WriteAllOfTheStartUpStoreSendsNoNonFiniteFloat) {
+    ASSERT_EQ(ConnectAndRead(), "");
+    FreshStore();
+    std::vector<Report> sent;
+    usb.SetTrace([&](char d, const Report& r) {
+        if (d == '>')
+            sent.push_back(r);
+    });
+    conn.StartWriteAll();
+    conn.WaitSync();
+    usb.SetTrace(nullptr);
+    int compressorBlocks = 0;
+    for (const Report& r : sent) {
+        if (r[1] != CMD_SET_PARAM)
+            continue;
+        const bool compressor =
+            (r[3] >= MOD_OUT1 && r[3] <= MOD_OUT8 && r[4] == 27) || (r[3] == MOD_MUSIC && r[4] == 14);
+        if (compressor) {
+            ++compressorBlocks;
+            EXPECT_EQ(ValueWord(r, 2), 0u) << "ratio 0 is sent as 1:1";
+        }
+        for (int i = 0; i < r[5]; ++i)
+            EXPECT_TRUE(std::isfinite(ValueFloat(r, i)))
+                << "block " << int(r[3]) << " parameter " << int(r[4]) << " value " << i;
+    }
+    EXPECT_EQ(compressorBlocks, 9);
+}
