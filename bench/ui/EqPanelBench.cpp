@@ -13,7 +13,7 @@ void SetUpPanel(CEqPanel& panel, int kind) {
     panel.resize(1000, 420);
     panel.SetKind(kind);
     panel.SetBandCount(10);
-    if (CEqPanel::IsOutputKind(kind)) {
+    if (IsOutputEq(kind)) {
         panel.SetBandCount(13);
         panel.SetBandTypeWithCrossover(9, EQ_LP);
     }
@@ -42,13 +42,13 @@ void DragStep(benchmark::State& state, int kind, int band) {
 }
 
 void BM_EqPanelDragStepMusic(benchmark::State& state) {
-    DragStep(state, EQ_PANEL_MUSIC, 3);
+    DragStep(state, EQ_MUSIC, 3);
 }
 BENCHMARK(BM_EqPanelDragStepMusic)->Unit(benchmark::kMillisecond);
 
 // Band 9 of an output channel: four crossover sections recomputed and the crossover fill drawn.
 void BM_EqPanelDragStepCrossover(benchmark::State& state) {
-    DragStep(state, EQ_PANEL_CH1, 9);
+    DragStep(state, EQ_OUT1, 9);
 }
 BENCHMARK(BM_EqPanelDragStepCrossover)->Unit(benchmark::kMillisecond);
 

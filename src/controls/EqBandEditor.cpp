@@ -1,9 +1,9 @@
 #include "controls/EqBandEditor.h"
 
-#include "ui/Language.h"
 #include "controls/XBmpSlider.h"
 #include "model/Compound.h"
 #include "model/ParamStore.h"
+#include "ui/Language.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -171,14 +171,10 @@ void CEqBandEditor::SetHooks(const EqEditorHooks& hooks) {
     LayoutControls();
 }
 
-void CEqBandEditor::SetPanelKind(int kind) {
+void CEqBandEditor::SetEq(int eq) {
     EqEditorHooks hooks = m_hooks;
-    hooks.nPanelKind = kind;
+    hooks.eq = eq;
     SetHooks(hooks);
-}
-
-void CEqBandEditor::SetBypassSlot(int slot) {
-    m_hooks.nBypassSlot = slot;
 }
 
 int CEqBandEditor::GridRows() const {
@@ -186,7 +182,7 @@ int CEqBandEditor::GridRows() const {
 }
 
 bool CEqBandEditor::HasCrossover() const {
-    return CEqPanel::IsOutputKind(m_hooks.nPanelKind);
+    return IsOutputEq(m_hooks.eq);
 }
 
 void CEqBandEditor::BuildGrid() {
@@ -362,41 +358,38 @@ double CEqBandEditor::LeadingNumber(const QString& text) {
 
 // ---- Store ---------------------------------------------------------------------------------------
 
-int CEqBandEditor::BandAddress(int kind, int band) {
-    if (kind < 0 || kind >= kEqNumberCount)
-        return -1;
-    const EqNumberInfo& info = kEqNumbers[kind];
-    if (band < 0 || band >= info.nBands)
-        return -1;
-    return EqBandAddress(info.nGroup, info.nFirstBand + band);
-}
-
-void CEqBandEditor::WriteEqBand(int kind, int band, const CEqPanel& panel) {
-    if (BandAddress(kind, band) < 0)
-        return;
-    const EqNumberInfo& info = kEqNumbers[kind];
-    const EqBand* r = panel.GetBand(band);
-    WriteBandAndCoeffs(info.nGroup, info.nFirstBand + band, r->fGain, r->fFreq, r->fQ, r->nType);
-    if (CEqPanel::IsOutputKind(kind) && band == kCrossoverBand) {
-        for (int j = kCrossoverBand + 1; j <= kCrossoverBand + 3; ++j) {
-            const EqBand* c = panel.GetBand(j);
-            WriteBandAndCoeffs(info.nGroup, info.nFirstBand + j, 0.0f, c->fFreq, c->fQ, c->nType);
-        }
-    }
+EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType) {
+    EqEditorHooks hooks;
+    hooks.eq = eq;
+    hooks.nBandCount = bandCount;
+    hooks.nHighestLoadedType = highestLoadedType;
+    hooks.readBands = [](int e, int count) { return ReadEqBands(e, count); };
+    hooks.readBypass = [](int e) {
+        const int slot = EqBypassSlot(e);
+        if (slot < 0)
+            return -1;
+        auto lock = LockStore();
+        return g_Param.nSetting[slot] != 0 ? 1 : 0;
+    };
+    hooks.writeBand = [](int e, int band, const EqBand& v, std::span<const BandValues> companions) {
+        WriteEqBand(e, band, BandValues{v.fGain, v.fFreq, v.fQ, v.nType}, companions);
+    };
+    hooks.pasteEq = [](int source, int target) { return CopyEq(source, target); };
+    return hooks;
 }
 
 void CEqBandEditor::Write(int band) {
     const EqBand* r = m_pPanel->GetBand(band);
-    if (!r)
+    if (!r || !m_hooks.writeBand)
         return;
-    if (m_hooks.writeBand)
-        m_hooks.writeBand(band, *r);
-    else
-        WriteEqBand(m_hooks.nPanelKind, band, *m_pPanel);
-}
-
-bool CEqBandEditor::PasteEq(int source, int target) {
-    return CopyEq(source, target);
+    std::array<BandValues, 3> companions{};
+    size_t n = 0;
+    if (HasCrossover() && band == kCrossoverBand) {
+        for (int j = 0; j < 3; ++j)
+            if (const EqBand* c = m_pPanel->GetBand(kCrossoverBand + 1 + j))
+                companions[n++] = BandValues{0.0f, c->fFreq, c->fQ, c->nType};
+    }
+    m_hooks.writeBand(m_hooks.eq, band, *r, std::span<const BandValues>(companions.data(), n));
 }
 
 void CEqBandEditor::LoadEqFromStore() {
@@ -405,22 +398,14 @@ void CEqBandEditor::LoadEqFromStore() {
     ToggleEditorView();
     m_pPanel->SetSelectedBand(-1);
     m_pPanel->setFocus();
-    m_pPanel->SetKind(m_hooks.nPanelKind);
+    m_pPanel->SetKind(m_hooks.eq);
     m_pPanel->SetBandCount(m_hooks.nBandCount);
 
     const int n = std::clamp(m_hooks.nBandCount, 0, static_cast<int>(CEqPanel::kMaxBands));
-    std::vector<BandValues> stored(n, BandValues{0, 0, 0, -1});
-    bool bypass = false;
-    {
-        auto lock = LockStore();
-        for (int b = 0; b < n; ++b) {
-            const int address = BandAddress(m_hooks.nPanelKind, b);
-            if (address >= 0 && address + kBandRecordSize <= kImageSize)
-                stored[b] = DecodeBandRecord(&g_Param.byImage[address]);
-        }
-        if (m_hooks.nBypassSlot >= 0 && m_hooks.nBypassSlot < SET_COUNT)
-            bypass = g_Param.nSetting[m_hooks.nBypassSlot] != 0;
-    }
+    std::vector<BandValues> stored =
+        m_hooks.readBands ? m_hooks.readBands(m_hooks.eq, n) : std::vector<BandValues>{};
+    stored.resize(n, BandValues{0, 0, 0, -1});
+    const int bypass = m_hooks.readBypass ? m_hooks.readBypass(m_hooks.eq) : -1;
     for (int b = 0; b < n; ++b) {
         const BandValues& v = stored[b];
         if (v.nType < 0)
@@ -437,8 +422,8 @@ void CEqBandEditor::LoadEqFromStore() {
     // Rows after every band: row 9's type needs the crossover companions loaded.
     for (int b = 0; b < std::min(n, GridRows()); ++b)
         FillRow(b);
-    if (m_hooks.nBypassSlot >= 0)
-        m_pPanel->SetBypass(bypass);
+    if (bypass >= 0)
+        m_pPanel->SetBypass(bypass != 0);
 }
 
 // ---- Grid cells ----------------------------------------------------------------------------------
@@ -586,8 +571,8 @@ void CEqBandEditor::OnBandDeselect() {
 void CEqBandEditor::OnCopyPaste(int nPaste, int nKind) {
     if (nPaste == 0)
         s_nCopiedEq = nKind;
-    else if (s_nCopiedEq != -1)
-        PasteEq(s_nCopiedEq, nKind);
+    else if (s_nCopiedEq != -1 && m_hooks.pasteEq)
+        m_hooks.pasteEq(s_nCopiedEq, nKind);
     LoadEqFromStore();
 }
 

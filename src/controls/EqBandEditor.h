@@ -12,6 +12,8 @@
 
 #include <array>
 #include <functional>
+#include <span>
+#include <vector>
 
 class CXBmpSlider;
 class QButtonGroup;
@@ -23,15 +25,26 @@ class QRadioButton;
 class QTableWidget;
 class QWheelEvent;
 
-// What the page tells the editor about the equaliser it shows.
+// What the page tells the editor about the equaliser it shows, and how the editor reaches the store:
+// the editor itself never reads or writes it.
 struct EqEditorHooks {
-    int nPanelKind = EQ_PANEL_MIC_A; // EqPanelKind; output kinds bring the crossover list 1134
-    int nBandCount = 10;             // 7 effect EQ page, 10 music page, 13 output page
-    int nBypassSlot = -1;            // setting slot copied into the panel's bypass flag; -1 none
-    int nHighestLoadedType = EQ_HS;  // a stored type code above it loads as off (31 on the output page)
-    // Stores band `band` and sends it with its coefficients. Empty: WriteEqBand to the shown EQ.
-    std::function<void(int band, const EqBand& record)> writeBand;
+    int eq = EQ_MIC_A;              // EqId; output EQs bring the crossover list 1134
+    int nBandCount = 10;            // 7 effect EQ page, 10 music page, 13 output page
+    int nHighestLoadedType = EQ_HS; // a stored type code above it loads as off (31 on the output page)
+    // The first `count` stored bands of `eq` (type -1: no record).
+    std::function<std::vector<BandValues>(int eq, int count)> readBands;
+    // The EQ's bypass switch: 1 or 0, or -1 when the page shows none.
+    std::function<int(int eq)> readBypass;
+    // Stores band `band` and sends it with its coefficients; band 9 of an output EQ brings its three
+    // companion sections.
+    std::function<void(int eq, int band, const EqBand& value, std::span<const BandValues> companions)>
+        writeBand;
+    // Copies EQ `source` onto `target` and sends it; false when either is not an EQ.
+    std::function<bool(int source, int target)> pasteEq;
 };
+
+// Hooks that read and write EQ `eq` of the store through the model's EQ operations.
+EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType);
 
 class CEqBandEditor : public QWidget {
     Q_OBJECT
@@ -64,9 +77,8 @@ public:
 
     void SetHooks(const EqEditorHooks& hooks);
     const EqEditorHooks& Hooks() const { return m_hooks; }
-    // The pieces of the hooks that change with the equaliser shown (channel switch, retarget).
-    void SetPanelKind(int kind);
-    void SetBypassSlot(int slot);
+    // The equaliser shown changes (channel switch, retarget); the hooks stay.
+    void SetEq(int eq);
     CEqPanel* Panel() const { return m_pPanel; }
 
     // ---- Operations --------------------------------------------------------------------------------
@@ -78,9 +90,6 @@ public:
     // Loads every band of the shown equaliser from the store into the panel and the grid; clears the
     // selection, so the grid is shown.
     void LoadEqFromStore();
-    // Copies EQ `source` onto `target` (panel kinds) in the store and sends the target; false when
-    // either is outside 0..14.
-    static bool PasteEq(int source, int target);
     // Shows the grid (no band selected) or the editor.
     void ToggleEditorView();
     // Band shortcut: selects `band` in the panel and shows it, as a digit key on the panel would.
@@ -92,12 +101,6 @@ public:
     // The equaliser last copied, shared by every page; -1 when nothing was copied.
     static int CopiedEq();
     static void SetCopiedEq(int kind);
-
-    // Writes band `band` of EQ `kind` from the panel band into the store and sends record and
-    // coefficients; band 9 of an output kind takes the panel's companions 10..12 along (gain 0).
-    static void WriteEqBand(int kind, int band, const CEqPanel& panel);
-    // Store address of band `band` of EQ `kind`; -1 outside the EQ.
-    static int BandAddress(int kind, int band);
 
     // Texts of the current language: grid headers and type names, captions (Tr, then the page's
     // language file). The page runs LoadEqFromStore afterwards to refill the rows.

@@ -295,25 +295,25 @@ void CEqPanel::SetCurveColour(QRgb argb) {
 
 QString CEqPanel::KindTitle(int kind) {
     switch (kind) {
-    case EQ_PANEL_MIC_A:
+    case EQ_MIC_A:
         return Tr("话筒A均衡", "Mic A EQ");
-    case EQ_PANEL_MIC_B:
+    case EQ_MIC_B:
         return Tr("话筒B均衡", "Mic B EQ");
-    case EQ_PANEL_REVERB_A:
+    case EQ_REVERB_A:
         return Tr("混响A均衡", "Reverb A EQ");
-    case EQ_PANEL_REVERB_B:
+    case EQ_REVERB_B:
         return Tr("混响B均衡", "Reverb B EQ");
-    case EQ_PANEL_ECHO_A:
+    case EQ_ECHO_A:
         return Tr("回声A均衡", "Echo A EQ");
-    case EQ_PANEL_ECHO_B:
+    case EQ_ECHO_B:
         return Tr("回声B均衡", "Echo B EQ");
-    case EQ_PANEL_MUSIC:
+    case EQ_MUSIC:
         return Tr("音乐均衡", "Music EQ");
     default:
         break;
     }
-    if (IsOutputKind(kind)) {
-        return Tr("通道%1均衡", "CH%1 EQ").arg(kind - EQ_PANEL_CH1 + 1);
+    if (IsOutputEq(kind)) {
+        return Tr("通道%1均衡", "CH%1 EQ").arg(kind - EQ_OUT1 + 1);
     }
     return QString();
 }

@@ -6,28 +6,9 @@
 #include <array>
 
 #include "dsp/FilterResponse.h"
+#include "model/Eq.h"
 
 class QMenu;
-
-// The fifteen equalisers of the processor; 7..14 are the output channels (band 9 is a crossover).
-enum EqPanelKind : int {
-    EQ_PANEL_MIC_A = 0,
-    EQ_PANEL_MIC_B = 1,
-    EQ_PANEL_REVERB_A = 2,
-    EQ_PANEL_REVERB_B = 3,
-    EQ_PANEL_ECHO_A = 4,
-    EQ_PANEL_ECHO_B = 5,
-    EQ_PANEL_MUSIC = 6,
-    EQ_PANEL_CH1 = 7,
-    EQ_PANEL_CH2 = 8,
-    EQ_PANEL_CH3 = 9,
-    EQ_PANEL_CH4 = 10,
-    EQ_PANEL_CH5 = 11,
-    EQ_PANEL_CH6 = 12,
-    EQ_PANEL_CH7 = 13,
-    EQ_PANEL_CH8 = 14,
-    EQ_PANEL_KIND_COUNT = 15
-};
 
 // The panel's messages to its page, kept as numbers for reference; they travel as the signals below.
 constexpr int WM_EQ_BAND_CHANGED = 0x1421;
@@ -100,8 +81,7 @@ public:
     int HoverBand() const { return m_nHoverBand; }
     int Kind() const { return m_nKind; }
     void SetKind(int kind);
-    static bool IsOutputKind(int kind) { return kind >= EQ_PANEL_CH1 && kind <= EQ_PANEL_CH8; }
-    bool IsOutputKind() const { return IsOutputKind(m_nKind); }
+    bool IsOutputKind() const { return IsOutputEq(m_nKind); }
     bool Bypass() const { return m_bBypass; }
     void SetBypass(bool bypass); // redraws when it changes
     QRgb CurveColour() const { return m_rgbCurve; }
@@ -175,6 +155,6 @@ private:
     QPoint m_ptGrab;  // press point minus handle centre
     int m_nLastX = 0; // previous right-drag x, relative to the plot area
     bool m_bBypass = false;
-    int m_nKind = EQ_PANEL_MIC_A;
+    int m_nKind = EQ_MIC_A;
     QRgb m_rgbCurve = 0xFF00C8FF;
 };

@@ -1,7 +1,5 @@
 #include "pages/DialogOutput.h"
 
-#include "ui/Language.h"
-#include "ui/Notices.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/XBmpSlider.h"
@@ -11,6 +9,8 @@
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -221,12 +221,12 @@ void CDialogOutput::CreateControls() {
 }
 
 void CDialogOutput::SetEditorHooks() {
-    EqEditorHooks hooks;
-    hooks.nPanelKind = EQ_PANEL_CH1 + m_nChannel;
-    hooks.nBandCount = kBandCount;
-    hooks.nBypassSlot = SET_OUT_EQ_BYPASS + m_nChannel;
-    hooks.nHighestLoadedType = kMaxLoadType;
-    hooks.writeBand = [this](int band, const EqBand& r) { WriteBand(band, r); };
+    EqEditorHooks hooks = StoreEqHooks(OutputEq(m_nChannel), kBandCount, kMaxLoadType);
+    // A band edit reaches every linked channel.
+    hooks.writeBand = [this](int, int band, const EqBand& r, std::span<const BandValues> companions) {
+        const std::vector<int> channels = LinkedSet();
+        WriteOutputBand(channels, band, BandValues{r.fGain, r.fFreq, r.fQ, r.nType}, companions);
+    };
     m_pEditor->SetHooks(hooks);
 }
 
@@ -429,22 +429,6 @@ std::vector<int> CDialogOutput::LinkedSet() const {
     return set;
 }
 
-void CDialogOutput::WriteBand(int band, const EqBand& r) {
-    if (band < 0 || band >= kBandCount)
-        return;
-    for (int i : LinkedSet()) {
-        const int group = MOD_OUT1 + i;
-        WriteBandAndCoeffs(group, band, r.fGain, r.fFreq, r.fQ, r.nType);
-        if (band != kCrossoverBand)
-            continue;
-        // The crossover's companion sections follow band 9 to every linked channel.
-        for (int k = kCrossoverBand + 1; k <= kCrossoverBand + 3; ++k) {
-            const EqBand* s = m_pEqPanel->GetBand(k);
-            WriteBandAndCoeffs(group, k, 0.0f, s->fFreq, s->fQ, s->nType);
-        }
-    }
-}
-
 bool CDialogOutput::EqBypassed() const {
     return SlotValue(SET_OUT_EQ_BYPASS + m_nChannel) != 0;
 }
@@ -460,7 +444,7 @@ void CDialogOutput::ResetEq() {
     m_pEditor->SetSelectedBand(-1);
     m_pEditor->ToggleEditorView();
     for (int i : LinkedSet())
-        ::ResetEq(EQ_PANEL_CH1 + i); // the EQ numbers of the output channels are their panel kinds
+        ::ResetEq(EQ_OUT1 + i); // the EQ numbers of the output channels are their panel kinds
 }
 
 void CDialogOutput::PickBand(int band) {

@@ -88,7 +88,6 @@ public:
 
     // The band writer: band `band` as `r` holds it goes to every channel of the linked set; band 9
     // takes the panel's crossover companions 10..12 along.
-    void WriteBand(int band, const EqBand& r);
 
     CEqPanel* EqPanel() const { return m_pEqPanel; }
     CEqBandEditor* BandEditor() const { return m_pEditor; }

@@ -2,11 +2,11 @@
 // the crossover list of band 9 and copy / paste between equalisers, checked on the reports sent.
 #include "TestSupport.h"
 
-#include "ui/Language.h"
 #include "controls/EqBandEditor.h"
 #include "controls/XBmpSlider.h"
 #include "dsp/FilterResponse.h"
 #include "model/Compound.h"
+#include "ui/Language.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -23,9 +23,9 @@
 
 namespace {
 
-constexpr int kMusic = EQ_PANEL_MUSIC;
-constexpr int kCh1 = EQ_PANEL_CH1;
-constexpr int kCh2 = EQ_PANEL_CH2;
+constexpr int kMusic = EQ_MUSIC;
+constexpr int kCh1 = EQ_OUT1;
+constexpr int kCh2 = EQ_OUT2;
 
 Report Mem(int address, float gain, float freq, float q, int type) {
     const BandRecordBytes rec = EncodeBandRecord(gain, freq, q, type);
@@ -77,11 +77,11 @@ protected:
     }
     // Shows equaliser `kind` as a page would, then forgets what was sent so far.
     void Use(int kind, int bands, int highest, std::function<void(int, const EqBand&)> writer = {}) {
-        EqEditorHooks hooks;
-        hooks.nPanelKind = kind;
-        hooks.nBandCount = bands;
-        hooks.nHighestLoadedType = highest;
-        hooks.writeBand = std::move(writer);
+        EqEditorHooks hooks = StoreEqHooks(kind, bands, highest);
+        if (writer)
+            hooks.writeBand = [writer](int, int band, const EqBand& r, std::span<const BandValues>) {
+                writer(band, r);
+            };
         editor->SetHooks(hooks);
         editor->LoadEqFromStore();
         link.Clear();
@@ -376,11 +376,7 @@ TEST_F(EqBandEditorTest, LoadTakesTypesUpToThePagesHighestCode) {
     PutRecord(ADDR_EQ_MUSIC + 5 * 7, 2.0f, 600, 1.0f, EQ_HS); // the highest code kept
     PutRecord(ADDR_EQ_MUSIC + 6 * 7, 2.0f, 700, 1.0f, 6);     // one above it
     g_Param.nSetting[SET_MUSIC_EQ_BYPASS] = 1;
-    EqEditorHooks hooks;
-    hooks.nPanelKind = kMusic;
-    hooks.nBandCount = 10;
-    hooks.nHighestLoadedType = EQ_HS;
-    hooks.nBypassSlot = SET_MUSIC_EQ_BYPASS;
+    EqEditorHooks hooks = StoreEqHooks(kMusic, 10, EQ_HS);
     editor->SetHooks(hooks);
     editor->LoadEqFromStore();
     EXPECT_TRUE(Sent().empty());
@@ -576,8 +572,8 @@ TEST_F(EqBandEditorTest, PasteChannelOneOntoMicA) {
                                     g_Param.byImage.begin() + ADDR_EQ_MIC_B + 70);
     Use(kCh1, 13, 31);
     emit panel->EqCopyPaste(0, kCh1);
-    Use(EQ_PANEL_MIC_A, 10, EQ_HS);
-    emit panel->EqCopyPaste(1, EQ_PANEL_MIC_A);
+    Use(EQ_MIC_A, 10, EQ_HS);
+    emit panel->EqCopyPaste(1, EQ_MIC_A);
 
     for (int b = 0; b < 9; ++b)
         EXPECT_EQ(Record(ADDR_EQ_MIC_A + 7 * b), Record(ch1 + 7 * b)) << b;
@@ -609,14 +605,14 @@ TEST_F(EqBandEditorTest, PasteWithoutACopyOnlyReloads) {
     EXPECT_FALSE(editor->Grid()->isHidden());
     EXPECT_EQ(panel->GetBand(4)->fGain, ReadBand(MOD_MUSIC, 4).fGain);
     // Kinds outside 0..14 are refused.
-    EXPECT_FALSE(CEqBandEditor::PasteEq(6, 15));
-    EXPECT_FALSE(CEqBandEditor::PasteEq(-1, 6));
+    EXPECT_FALSE(CopyEq(6, 15));
+    EXPECT_FALSE(CopyEq(-1, 6));
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(EqBandEditorTest, PickBandOnASevenBandPage) {
     Show();
-    Use(EQ_PANEL_REVERB_B, 7, EQ_HS);
+    Use(EQ_REVERB_B, 7, EQ_HS);
     EXPECT_EQ(editor->Grid()->rowCount(), 7);
     editor->PickBand(7);
     EXPECT_EQ(editor->SelectedBand(), -1);

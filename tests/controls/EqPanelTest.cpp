@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/Language.h"
 #include "controls/EqPanel.h"
+#include "ui/Language.h"
 
 namespace {
 
@@ -282,14 +282,14 @@ TEST_F(EqPanelTest, RightClickOnBandOffersTypesAndAppliesOne) {
 
 TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     panel.SetBandCount(10);
-    panel.SetKind(EQ_PANEL_REVERB_B);
+    panel.SetKind(EQ_REVERB_B);
     AnswerMenu(ID_EQ_PASTE);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
     EXPECT_EQ(menuTexts, QStringList({"Copy EQ", "Paste EQ"}));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].nMsg, WM_EQ_COPY_PASTE);
     EXPECT_EQ(sent[0].nParam, 1);
-    EXPECT_EQ(sent[0].nKind, EQ_PANEL_REVERB_B);
+    EXPECT_EQ(sent[0].nKind, EQ_REVERB_B);
 
     g_nLanguage = 0;
     AnswerMenu(ID_EQ_COPY);
@@ -364,7 +364,7 @@ TEST_F(EqPanelTest, SelectionKeysResendAtTheEnds) {
     EXPECT_EQ(sent.size(), 4u);
 
     // Output channels stop at the crossover, not at the companions.
-    panel.SetKind(EQ_PANEL_CH2);
+    panel.SetKind(EQ_OUT2);
     panel.SetBandCount(13);
     panel.SetSelectedBand(8);
     QTest::keyClick(&panel, Qt::Key_PageDown);
@@ -439,7 +439,7 @@ TEST_F(EqPanelTest, TypeKeysStepThroughTheFiveTypes) {
 }
 
 TEST_F(EqPanelTest, OutputBand9TakesCrossoverPresetsAndIgnoresTypeKeys) {
-    panel.SetKind(EQ_PANEL_CH1);
+    panel.SetKind(EQ_OUT1);
     panel.SetBandCount(10);
     panel.SetBandCount(13);
     panel.GetBand(9)->fFreq = 12000;
@@ -493,7 +493,7 @@ TEST_F(EqPanelTest, DigitKeysPickBandsThatExist) {
     EXPECT_EQ(sent[0].nMsg, WM_EQ_BAND_PICKED);
     EXPECT_EQ(sent[0].nParam, 6);
 
-    panel.SetKind(EQ_PANEL_CH8);
+    panel.SetKind(EQ_OUT8);
     panel.SetBandCount(13);
     QTest::keyClick(&panel, Qt::Key_0);
     EXPECT_EQ(panel.SelectedBand(), 9);
@@ -502,11 +502,11 @@ TEST_F(EqPanelTest, DigitKeysPickBandsThatExist) {
 }
 
 TEST_F(EqPanelTest, TitlesFollowKindAndLanguage) {
-    EXPECT_EQ(CEqPanel::KindTitle(EQ_PANEL_ECHO_B), "Echo B EQ");
-    EXPECT_EQ(CEqPanel::KindTitle(EQ_PANEL_CH8), "CH8 EQ");
+    EXPECT_EQ(CEqPanel::KindTitle(EQ_ECHO_B), "Echo B EQ");
+    EXPECT_EQ(CEqPanel::KindTitle(EQ_OUT8), "CH8 EQ");
     g_nLanguage = 0;
-    EXPECT_EQ(CEqPanel::KindTitle(EQ_PANEL_REVERB_A), "混响A均衡");
-    EXPECT_EQ(CEqPanel::KindTitle(EQ_PANEL_CH1), "通道1均衡");
+    EXPECT_EQ(CEqPanel::KindTitle(EQ_REVERB_A), "混响A均衡");
+    EXPECT_EQ(CEqPanel::KindTitle(EQ_OUT1), "通道1均衡");
     EXPECT_EQ(CEqPanel::KindTitle(15), "");
 }
 

@@ -473,7 +473,7 @@ TEST_F(DialogOutputTest, ChannelButtonSelectsTheChannelAndReturnsToTheGrid) {
     EXPECT_EQ(selected.at(0).at(0).toInt(), 2);
     EXPECT_EQ(page->SelectedBand(), -1);
     EXPECT_TRUE(page->BandEditor()->Grid()->isVisible());
-    EXPECT_EQ(page->EqPanel()->Kind(), EQ_PANEL_CH3);
+    EXPECT_EQ(page->EqPanel()->Kind(), EQ_OUT3);
     EXPECT_FALSE(LinkBox(2)->isVisible());
     EXPECT_TRUE(LinkBox(0)->isVisible());
     // Channel 3's own box stays checked while hidden: channel 1 is not linked, 3 is shown.
