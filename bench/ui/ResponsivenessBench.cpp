@@ -1,9 +1,9 @@
 // How long the UI thread's event loop goes without running while a read-all or write-all talks to a
 // simulated processor that answers after 2 ms: the window repaints within this gap.
-#include "app/ConsoleLink.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "sim/SimBackend.h"
+#include "ui/ConsoleLink.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,11 @@
 #include "app/App.h"
 
-#include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "app/Pages.h"
 #include "link/Events.h"
 #include "model/ParamStore.h"
 #include "pages/Page.h"
+#include "pages/PageRegistry.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
 
@@ -15,36 +14,16 @@
 #include <QScreen>
 
 namespace {
-CQX7745v13App* g_pApp = nullptr;
-
-QHash<int, CQX7745v13App::ToolFactory>& Factories() {
-    static QHash<int, CQX7745v13App::ToolFactory> factories;
-    return factories;
-}
 
 constexpr int kNoticeMs = 1100;
 } // namespace
 
 CQX7745v13App::CQX7745v13App() {
-    g_pApp = this;
     qApp->installEventFilter(this);
 }
 
 CQX7745v13App::~CQX7745v13App() {
     qApp->removeEventFilter(this);
-    DestroyToolWindows();
-    if (g_pApp == this)
-        g_pApp = nullptr;
-}
-
-CQX7745v13App* CQX7745v13App::Instance() {
-    static CQX7745v13App* fallback = nullptr;
-    if (g_pApp)
-        return g_pApp;
-    // Pages and the view may be used without a whole application (tests); give them a quiet one.
-    if (!fallback)
-        fallback = new CQX7745v13App;
-    return fallback;
 }
 
 void CQX7745v13App::SetMainWindow(CMainFrame* frame, CQX7745v13View* view) {
@@ -59,54 +38,14 @@ CQX7745v13View* CQX7745v13App::View() const {
     return m_pView;
 }
 
-void CQX7745v13App::RegisterToolWindow(int nTemplate, ToolFactory factory) {
-    Factories().insert(nTemplate, std::move(factory));
-}
-
-QWidget* CQX7745v13App::OpenToolWindow(int nTemplate) {
-    QPointer<QWidget>& slot = m_toolWindows[nTemplate];
-    if (!slot) {
-        const auto factory = Factories().value(nTemplate);
-        if (!factory) {
-            DebugText("tool window " + std::to_string(nTemplate) + " is not part of this console yet\n");
-            return nullptr;
-        }
-        slot = factory(m_pFrame);
-        if (!slot)
-            return nullptr;
-    }
-    ApplyTexts(slot, nTemplate);
-    if (QWidget* owner = m_pFrame)
-        slot->move(owner->frameGeometry().center() - slot->rect().center());
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-    return slot;
+void CQX7745v13App::OpenToolWindow(int nTemplate) {
+    if (m_pView)
+        m_pView->OpenPage(nTemplate);
 }
 
 void CQX7745v13App::DestroyToolWindows() {
-    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
-        delete it.value().data();
-    m_toolWindows.clear();
-}
-
-void CQX7745v13App::RefreshToolWindows() {
-    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
-        if (it.value())
-            QMetaObject::invokeMethod(it.value().data(), "Reload");
-}
-
-void CQX7745v13App::ApplyLanguageToToolWindows() {
-    for (auto it = m_toolWindows.begin(); it != m_toolWindows.end(); ++it)
-        if (it.value()) {
-            ApplyTexts(it.value(), it.key());
-            QMetaObject::invokeMethod(it.value().data(), "ReloadTexts");
-        }
-}
-
-void CQX7745v13App::ShowAbout() {
-    CAboutDlg dlg(m_pFrame);
-    dlg.exec();
+    if (m_pView)
+        m_pView->ToolWindows().Destroy();
 }
 
 bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {

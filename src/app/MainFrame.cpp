@@ -1,17 +1,16 @@
 #include "app/MainFrame.h"
 
-#include "app/App.h"
-#include "app/ConsoleLink.h"
+#include "app/AboutDlg.h"
 #include "app/MainView.h"
-#include "app/Pages.h"
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"
 #include "link/Events.h"
 #include "model/ParamStore.h"
-#include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "pages/PageRegistry.h"
+#include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 
 #include <QAction>
@@ -81,14 +80,6 @@ QString PitchText() {
 
 } // namespace
 
-bool IsInputCategoryTitle(const QString& title) {
-    return title == QLatin1String("Input") || title == QString::fromUtf8("输入控制");
-}
-
-bool IsOutputCategoryTitle(const QString& title) {
-    return title == QLatin1String("Output") || title == QString::fromUtf8("输出调节");
-}
-
 CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
     setWindowTitle(QStringLiteral("M7Q v1.4.4"));
     setWindowIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
@@ -113,7 +104,7 @@ CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
 
     connect(m_pRibbon, &CMyMFCRibbonBar::Command, this, [this](int id) {
         if (id == ID_APP_ABOUT)
-            CQX7745v13App::Instance()->ShowAbout();
+            ShowAbout();
         else
             m_pView->OnCommand(id);
     });
@@ -121,6 +112,11 @@ CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
     m_pRibbon->Tabs()->installEventFilter(this);
     qApp->installEventFilter(this);
     resize(kMinWidth, kMinHeight);
+}
+
+CMainFrame::~CMainFrame() {
+    // The view outlives this body (it is a child): it must not call back into a frame half gone.
+    m_pView->SetFrame(nullptr);
 }
 
 void CMainFrame::BuildRibbon() {
@@ -315,11 +311,15 @@ void CMainFrame::RefreshRibbonTexts() {
     m_pRibbon->update();
 }
 
+void CMainFrame::ShowAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
 void CMainFrame::OnCategoryChanged(int index) {
     const QString title = m_pRibbon->Category(index)->Title();
     CPage* page = m_pView->Page();
     if (IsInputCategoryTitle(title)) {
-        CQX7745v13App::Instance()->nMusicPageMode = 0;
         if (page && page->TemplateId() == kTemplateMusicPage) {
             page->ReloadTexts();
             page->Refresh();
@@ -327,11 +327,8 @@ void CMainFrame::OnCategoryChanged(int index) {
             m_pView->ShowPage(kTemplateMusicPage);
         }
     } else if (IsOutputCategoryTitle(title)) {
-        if (page && page->TemplateId() == kTemplateOutputPage)
-            QMetaObject::invokeMethod(page, "SelectChannel",
-                                      Q_ARG(int, CQX7745v13App::Instance()->nOutputChannel));
-        else
-            m_pView->ShowPage(kTemplateOutputPage);
+        // The remembered channel, re-selected when the output page is already shown.
+        m_pView->ShowPage(kTemplateOutputPage, m_pView->State().nOutputChannel);
     }
     m_pView->RefreshVolumeStrip();
 }

@@ -2,6 +2,8 @@
 // category change, the wheel rule over the volume panels, the size limit and the close prompt.
 #pragma once
 
+#include "app/FrameServices.h"
+
 #include <QColor>
 #include <QMainWindow>
 #include <QPointer>
@@ -13,29 +15,29 @@ class QLabel;
 class QMenu;
 class QPushButton;
 
-// The categories are recognised by their title in either language.
-bool IsInputCategoryTitle(const QString& title);
-bool IsOutputCategoryTitle(const QString& title);
-
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IFrameServices {
     Q_OBJECT
 public:
     explicit CMainFrame(CQX7745v13View* view);
+    ~CMainFrame() override;
 
-    CMyMFCRibbonBar* Ribbon() const { return m_pRibbon; }
+    CMyMFCRibbonBar* Ribbon() const override { return m_pRibbon; }
     CQX7745v13View* View() const { return m_pView; }
 
     // Category indexes.
     static constexpr int kInput = 0;
     static constexpr int kOutput = 1;
 
-    void RefreshRibbonTexts();
-    void SetPitchPanelTitles();
-    void RefreshRecentFiles();
+    void RefreshRibbonTexts() override;
+    void SetPitchPanelTitles() override;
+    void RefreshRecentFiles() override;
     // Status bar.
-    void SetUsbPane(const QString& text, const QColor& colour);
-    void SetModePane(const QString& text);
-    void SetEqControls(bool enabled, bool bypassed, const QString& bypassText, const QString& resetText);
+    void SetUsbPane(const QString& text, const QColor& colour) override;
+    void SetModePane(const QString& text) override;
+    void SetEqControls(bool enabled, bool bypassed, const QString& bypassText,
+                       const QString& resetText) override;
+    // Runs the About box modally.
+    void ShowAbout();
     QLabel* UsbPane() const { return m_pUsbPane; }
     QLabel* ModePane() const { return m_pModePane; }
     QCheckBox* BypassBox() const { return m_pBypass; }

@@ -1,9 +1,6 @@
 #include "app/MainView.h"
 
-#include "app/App.h"
-#include "app/ConsoleLink.h"
-#include "app/MainFrame.h"
-#include "app/Pages.h"
+#include "app/FrameServices.h"
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
@@ -13,7 +10,9 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/Page.h"
+#include "pages/PageRegistry.h"
 #include "ui/Colors.h"
+#include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
 
@@ -114,7 +113,8 @@ QString MicChannelFrequency(int c) {
     return QString::asprintf("%.2fMHz", (665250.0 + 500.0 * s) / 1000.0);
 }
 
-CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent) : QWidget(parent), m_pLink(link) {
+CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent)
+    : QWidget(parent), m_pLink(link), m_pTools(std::make_unique<CToolWindows>(PageContext{link, &m_state})) {
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, PageColor());
@@ -136,6 +136,7 @@ CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent) : QWidget(pa
         connect(m_pLink, &CConsoleLink::SyncFinished, this, [this] { OnSyncFinished(); });
         connect(m_pLink, &CConsoleLink::DeviceArrived, this, &CQX7745v13View::OnDeviceArrival);
         connect(m_pLink, &CConsoleLink::DeviceRemoved, this, &CQX7745v13View::OnDeviceRemoval);
+        connect(m_pLink, &CConsoleLink::StoreChanged, this, &CQX7745v13View::OnStoreChanged);
         connect(m_pLink, &CConsoleLink::ParamError, this, [this](const QString& text) {
             AskBox(this, QMessageBox::Critical, QString::fromUtf8("错误"), text, QMessageBox::Ok);
         });
@@ -144,13 +145,15 @@ CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent) : QWidget(pa
 }
 
 CQX7745v13View::~CQX7745v13View() {
+    m_pTools.reset();
     delete m_pPage;
     if (m_pTray)
         m_pTray->hide();
 }
 
-void CQX7745v13View::SetFrame(CMainFrame* frame) {
+void CQX7745v13View::SetFrame(IFrameServices* frame) {
     m_pFrame = frame;
+    m_pTools->SetOwner(frame ? window() : nullptr);
 }
 
 CMyMFCRibbonBar* CQX7745v13View::Ribbon() const {
@@ -163,16 +166,38 @@ void CQX7745v13View::StartConnectTimer() {
 
 // ---- Pages ----------------------------------------------------------------------------------------
 
-void CQX7745v13View::ShowPage(int nTemplate) {
-    delete m_pPage;
-    m_pPage = CreatePage(nTemplate, this);
+void CQX7745v13View::ShowPage(int nTemplate, int arg) {
+    if (m_pPage && m_pPage->TemplateId() == nTemplate && arg >= 0) {
+        m_pPage->Select(arg);
+        RefreshVolumeStrip();
+        return;
+    }
     if (m_pPage) {
+        // The old page may be the one whose handler asked for this switch: let it return first.
+        m_pPage->hide();
+        m_pPage->deleteLater();
+    }
+    m_pPage = CreatePage(nTemplate, PageContext{m_pLink, &m_state}, arg, this);
+    if (m_pPage) {
+        connect(m_pPage, &CPage::OpenPage, this, &CQX7745v13View::OpenPage, Qt::QueuedConnection);
         PlaceCurrentPage();
         m_pPage->ReloadTexts();
         m_pPage->Refresh();
         m_pPage->show();
     }
     RefreshVolumeStrip();
+}
+
+void CQX7745v13View::OpenPage(int nTemplate, int arg) {
+    const PageRow* row = FindPage(nTemplate);
+    if (!row) {
+        DebugText("page " + std::to_string(nTemplate) + " is not part of this console yet\n");
+        return;
+    }
+    if (row->host == PageHost::ToolWindow)
+        m_pTools->Open(nTemplate, arg);
+    else
+        ShowPage(nTemplate, arg);
 }
 
 void CQX7745v13View::PlaceCurrentPage() {
@@ -298,8 +323,7 @@ void CQX7745v13View::RefreshAll() {
     RefreshVolumeStrip();
     if (m_pPage)
         m_pPage->Refresh();
-    if (CQX7745v13App* app = CQX7745v13App::Instance())
-        app->RefreshToolWindows();
+    m_pTools->Refresh();
 }
 
 // ---- Commands -------------------------------------------------------------------------------------
@@ -339,18 +363,18 @@ void CQX7745v13View::OnCommand(int id) {
         break;
     case ID_BTN_REMOTE:
         if (Connected())
-            CQX7745v13App::Instance()->OpenToolWindow(kTemplateRemote);
+            OpenPage(kTemplateRemote);
         break;
     case ID_BTN_FEATURES:
-        CQX7745v13App::Instance()->OpenToolWindow(kTemplateFeatures);
+        OpenPage(kTemplateFeatures);
         break;
     case ID_BTN_INPUT_SOURCE:
-        CQX7745v13App::Instance()->OpenToolWindow(kTemplateMusicInput);
+        OpenPage(kTemplateMusicInput);
         break;
     case ID_PLUG_WINDOW:
         if (!Connected())
             ShowInfoPopup(Tr("请先连接机器", "Please connect device"), kNoticeMs);
-        CQX7745v13App::Instance()->OpenToolWindow(kTemplatePlugs);
+        OpenPage(kTemplatePlugs);
         break;
     case ID_BTN_LANGUAGE:
         ToggleLanguage();
@@ -516,8 +540,7 @@ void CQX7745v13View::ToggleLanguage() {
 void CQX7745v13View::ApplyLanguage() {
     if (m_pFrame)
         m_pFrame->RefreshRibbonTexts();
-    if (CQX7745v13App* app = CQX7745v13App::Instance())
-        app->ApplyLanguageToToolWindows();
+    m_pTools->ReloadTexts();
     if (m_pPage)
         m_pPage->ReloadTexts();
     UpdateCommandUI();
@@ -583,6 +606,16 @@ void CQX7745v13View::UpdateCommandUI() {
                             Tr("重置均衡", "Reset EQ"));
 }
 
+void CQX7745v13View::OnStoreChanged(uint32_t regions) {
+    if (regions & (STORE_LIVE | STORE_MODES | STORE_CONNECTION | STORE_PARAMS)) {
+        ++m_nStatusRefreshes;
+        UpdateCommandUI();
+    }
+    if (m_pPage)
+        m_pPage->RefreshLive(regions);
+    m_pTools->RefreshLive(regions);
+}
+
 // ---- Connection -----------------------------------------------------------------------------------
 
 void CQX7745v13View::ShowTrayNotice(const QString& text, int ms) {
@@ -605,7 +638,7 @@ bool CQX7745v13View::ConnectAttempt(bool fromArrival) {
     if (!m_pLink->Conn().Connect())
         return false;
     if (fromArrival)
-        CQX7745v13App::Instance()->DestroyToolWindows();
+        m_pTools->Destroy();
     ShowTrayNotice(Tr("设备已连接，同步中……", "Device connected!"), fromArrival ? 4000 : 5000);
     m_timer3.start();
     UpdateCommandUI();

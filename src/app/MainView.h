@@ -2,15 +2,19 @@
 // commands, keeps the status texts, runs the connection timers and shows tray notices.
 #pragma once
 
+#include "app/ToolWindows.h"
+#include "pages/Page.h"
+
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class CConsoleLink;
-class CMainFrame;
 class CMyMFCRibbonBar;
-#include "pages/Page.h"
+class IFrameServices;
 class QSystemTrayIcon;
 
 // Command ids of the ribbon and the status bar.
@@ -63,9 +67,10 @@ public:
     CQX7745v13View(CConsoleLink* link, QWidget* parent = nullptr);
     ~CQX7745v13View() override;
 
-    void SetFrame(CMainFrame* frame);
-    CMainFrame* Frame() const { return m_pFrame; }
+    void SetFrame(IFrameServices* frame);
     CConsoleLink* ConsoleLink() const { return m_pLink; }
+    PageState& State() { return m_state; }
+    CToolWindows& ToolWindows() { return *m_pTools; }
 
     // Starts the 250 ms connect timer.
     void StartConnectTimer();
@@ -74,7 +79,11 @@ public:
 
     // Page hosting.
     CPage* Page() const { return m_pPage; }
-    void ShowPage(int nTemplate);
+    // Shows the page of `nTemplate` opened with `arg`; when it is already shown, a given argument
+    // only re-selects it. The old page is deleted once control is back in the event loop.
+    void ShowPage(int nTemplate, int arg = -1);
+    // A page's or the ribbon's request for a page or a tool window; a page's requests arrive queued.
+    void OpenPage(int nTemplate, int arg = -1);
     // Volume strip.
     void VolumeChanged(VolumeRow row);
     void ToggleMute(VolumeRow row);
@@ -96,6 +105,9 @@ public:
     void ApplyLanguage();
     // Command states: check boxes, mode menus, status panes, wireless microphones.
     void UpdateCommandUI();
+    // The store changed without a user command: status panels, the page's and tool windows' live parts.
+    void OnStoreChanged(uint32_t regions);
+    int StatusRefreshCount() const { return m_nStatusRefreshes; }
 
     // Connection.
     bool ConnectAttempt(bool fromArrival);
@@ -124,8 +136,11 @@ private:
     CMyMFCRibbonBar* Ribbon() const;
 
     CConsoleLink* m_pLink;
-    QPointer<CMainFrame> m_pFrame;
+    IFrameServices* m_pFrame = nullptr;
+    PageState m_state;
+    std::unique_ptr<CToolWindows> m_pTools;
     QPointer<CPage> m_pPage;
+    int m_nStatusRefreshes = 0;
     QTimer m_timer1; // connect, once
     QTimer m_timer3; // live poll
     QTimer m_tray;   // removes the tray icon

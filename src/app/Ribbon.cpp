@@ -251,3 +251,11 @@ void CMyMFCRibbonBar::contextMenuEvent(QContextMenuEvent* event) {
 void CMyMFCRibbonBar::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
+
+bool IsInputCategoryTitle(const QString& title) {
+    return title == QLatin1String("Input") || title == QString::fromUtf8("输入控制");
+}
+
+bool IsOutputCategoryTitle(const QString& title) {
+    return title == QLatin1String("Output") || title == QString::fromUtf8("输出调节");
+}

@@ -105,3 +105,7 @@ private:
     QVector<CRibbonCategory*> m_categories;
     QHash<int, QWidget*> m_elements;
 };
+
+// The categories are recognised by their title in either language.
+bool IsInputCategoryTitle(const QString& title);
+bool IsOutputCategoryTitle(const QString& title);

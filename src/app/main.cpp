@@ -1,7 +1,6 @@
 // m7q-console: the desktop console, on a processor over USB or on the built-in simulated processor.
 #include "app/AboutDlg.h"
 #include "app/App.h"
-#include "app/ConsoleLink.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
 #include "app/Ribbon.h"
@@ -9,6 +8,8 @@
 #include "app/SingleInstance.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
+#include "pages/PageRegistry.h"
+#include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
 
@@ -73,8 +74,7 @@ int main(int argc, char** argv) {
     if (!file.isEmpty())
         file = QFileInfo(file).absoluteFilePath();
     const QString pageName = parser.value(page).toLower();
-    static const QStringList kPages = {QStringLiteral("music"), QStringLiteral("output"),
-                                       QStringLiteral("about")};
+    const QStringList kPages = PageNames() << QStringLiteral("about");
     if (!pageName.isEmpty() && !kPages.contains(pageName))
         return Fail(QStringLiteral("page \"%1\" is not part of this console yet (try: %2)")
                         .arg(pageName, kPages.join(QStringLiteral(", "))),
@@ -135,11 +135,18 @@ int main(int argc, char** argv) {
         firstDone = true;
         if (ok && !file.isEmpty())
             QTimer::singleShot(0, view, [view, file] { view->OpenModeFilePath(file); });
+        QWidget* target = &frame;
         if (pageName == QLatin1String("output"))
             frame.Ribbon()->SetActiveCategory(CMainFrame::kOutput);
         else if (pageName == QLatin1String("music"))
             frame.Ribbon()->SetActiveCategory(CMainFrame::kInput);
-        QWidget* target = &frame;
+        else if (const PageRow* row = FindPageByName(pageName)) {
+            // Other pages show in the main view or as their own window, as the registry says.
+            view->OpenPage(row->nTemplate);
+            if (row->host == PageHost::ToolWindow)
+                if (QWidget* window = view->ToolWindows().Window(row->nTemplate))
+                    target = window;
+        }
         if (pageName == QLatin1String("about")) {
             auto* about = new CAboutDlg(&frame);
             about->setAttribute(Qt::WA_DeleteOnClose);

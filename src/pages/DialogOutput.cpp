@@ -116,8 +116,12 @@ constexpr int kMargin = 4;
 
 } // namespace
 
-CDialogOutput::CDialogOutput(int channel, QWidget* parent) : CPage(kTemplate, parent) {
-    m_nChannel = std::clamp(channel, 0, kOutputChannels - 1);
+CDialogOutput::CDialogOutput(int channel, QWidget* parent) : CDialogOutput(PageContext{}, channel, parent) {}
+
+CDialogOutput::CDialogOutput(const PageContext& context, int channel, QWidget* parent)
+    : CPage(kTemplate, context, parent) {
+    m_nChannel = std::clamp(channel < 0 ? State().nOutputChannel : channel, 0, kOutputChannels - 1);
+    State().nOutputChannel = m_nChannel;
     CreateControls();
     resize(1024, 520);
     LayoutControls();
@@ -144,7 +148,7 @@ void CDialogOutput::CreateControls() {
     for (int j = 0; j < 3; ++j) {
         auto* button = new COutputButton(this, pageIds[j], true);
         const int t = pageTemplates[j];
-        connect(button, &QAbstractButton::clicked, this, [this, t] { emit OpenSubPage(t); });
+        connect(button, &QAbstractButton::clicked, this, [this, t] { emit OpenPage(t, m_nChannel); });
         m_pPageButtons[j] = button;
     }
 
@@ -319,6 +323,7 @@ void CDialogOutput::SelectChannel(int c) {
     if (c < 0 || c >= kOutputChannels)
         return;
     m_nChannel = c;
+    State().nOutputChannel = c;
     emit ChannelSelected(c);
     Refresh();
     ReloadTexts();

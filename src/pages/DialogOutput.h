@@ -67,7 +67,9 @@ public:
         IDC_RELEASE_LABEL = 1002,
     };
 
-    CDialogOutput(int channel, QWidget* parent = nullptr);
+    // `channel` -1 opens the channel last shown.
+    CDialogOutput(const PageContext& context, int channel, QWidget* parent = nullptr);
+    explicit CDialogOutput(int channel, QWidget* parent = nullptr);
     ~CDialogOutput() override;
 
     // Shows channel c (0..7): texts, role lists and every control reloaded.
@@ -82,6 +84,7 @@ public:
     void ToggleEqBypass() override;
     void ResetEq() override;
     void PickBand(int band) override;
+    void Select(int channel) override { SelectChannel(channel); }
 
     // The shown channel and every linked channel, ascending.
     std::vector<int> LinkedSet() const;
@@ -94,8 +97,6 @@ public:
     int SelectedBand() const;
 
 signals:
-    // Buttons 1073..1075: the host replaces this page by the page of template `nTemplate`.
-    void OpenSubPage(int nTemplate);
     // A channel was selected; the application remembers it for the next time the page opens.
     void ChannelSelected(int channel);
 

@@ -1,25 +1,45 @@
-// What the main view asks of the page it hosts. Pages that have no equaliser keep the defaults.
+// The base of every page in the main view and every tool window: refresh from the store, texts of
+// the current language, the live parts that follow "store changed", and a typed request to open
+// another page. Pages are made by the page registry with a context; they never reach up into the
+// shell.
 #pragma once
 
 #include "ui/Colors.h"
 
 #include <QWidget>
 
+#include <cstdint>
+
+class CConsoleLink;
+class QDialog;
+
+// What the shell remembers between pages.
+struct PageState {
+    int nOutputChannel = 0; // the output channel last shown, reopened from the Output category
+};
+
+// Everything a page may use from outside itself.
+struct PageContext {
+    CConsoleLink* pLink = nullptr; // the device side and its signals; null without one (tests)
+    PageState* pState = nullptr;   // never null for a page the registry made
+};
+
 class CPage : public QWidget {
     Q_OBJECT
 public:
-    explicit CPage(int nTemplate, QWidget* parent = nullptr) : QWidget(parent), m_nTemplate(nTemplate) {
-        setAutoFillBackground(true);
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, PageColor());
-        setPalette(pal);
-    }
+    CPage(int nTemplate, const PageContext& context, QWidget* parent = nullptr);
     int TemplateId() const { return m_nTemplate; }
+    const PageContext& Context() const { return m_context; }
+    PageState& State() const { return *m_context.pState; }
 
     // Reloads every control from the store (after a synchronisation, a file load, a page switch).
     virtual void Refresh() {}
     // Re-applies the texts of the current language.
     virtual void ReloadTexts() {}
+    // The store changed in `regions` (StoreRegion bits) without a user command: update live parts.
+    virtual void RefreshLive(uint32_t regions) { (void)regions; }
+    // The argument a page was opened with again (a channel, an effect EQ); -1 is none.
+    virtual void Select(int arg) { (void)arg; }
 
     // The current equaliser of the page, for the status-bar bypass and reset and the P key.
     virtual bool HasEq() const { return false; }
@@ -29,6 +49,23 @@ public:
     // Left Ctrl + digit: select band `band` (0-based) of the current equaliser.
     virtual void PickBand(int band) { (void)band; }
 
+    // A window may be asked to go away while it waits in a nested modal loop of its own (a device
+    // arrival during a progress dialog). Run modal dialogs through RunModal: it returns false when
+    // the window was asked to go away meanwhile, and the window is then deleted once every such loop
+    // has returned, so nothing returns into a deleted object.
+    bool RunModal(QDialog& dialog, int* result = nullptr);
+    // Deletes the window now when no modal loop of its own runs, else once the last one returns.
+    void RequestDestroy();
+    bool DestroyRequested() const { return m_bDestroyRequested; }
+
+signals:
+    // Asks the shell to show the page of template `nTemplate` with its argument (-1: none). The
+    // switch is queued, so the asking page is never deleted inside its own handler.
+    void OpenPage(int nTemplate, int arg);
+
 private:
     int m_nTemplate;
+    PageContext m_context;
+    int m_nModalDepth = 0;
+    bool m_bDestroyRequested = false;
 };

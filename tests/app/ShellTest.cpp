@@ -1,12 +1,8 @@
 // The console shell against the recording link or the simulated processor, offscreen.
 #include "app/AboutDlg.h"
 #include "app/App.h"
-#include "app/ConsoleLink.h"
-#include "ui/Language.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "ui/Notices.h"
-#include "ui/ProgressDlgs.h"
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
@@ -16,6 +12,10 @@
 #include "link/Timing.h"
 #include "pages/DialogOutput.h"
 #include "sim/SimBackend.h"
+#include "ui/ConsoleLink.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
+#include "ui/ProgressDlgs.h"
 
 #include "TestSupport.h"
 

@@ -480,7 +480,7 @@ TEST_F(DialogOutputTest, ChannelButtonSelectsTheChannelAndReturnsToTheGrid) {
     EXPECT_EQ(page->LinkedSet(), std::vector<int>{2});
     EXPECT_TRUE(Sent().empty());
 
-    QSignalSpy open(page.get(), &CDialogOutput::OpenSubPage);
+    QSignalSpy open(page.get(), &CPage::OpenPage);
     QTest::mouseClick(Ctrl<QAbstractButton>(1074), Qt::LeftButton);
     QTest::mouseClick(Ctrl<QAbstractButton>(1073), Qt::LeftButton);
     QTest::mouseClick(Ctrl<QAbstractButton>(1075), Qt::LeftButton);

@@ -1,4 +1,4 @@
-#include "app/ConsoleLink.h"
+#include "ui/ConsoleLink.h"
 
 #include "dispatch/Dispatcher.h"
 #include "link/Link.h"
@@ -90,4 +90,17 @@ void CConsoleLink::OnPlugEvent(uint32_t w, uint32_t l) {
 void CConsoleLink::OnSyncFinished(int kind) {
     QMetaObject::invokeMethod(
         this, [this, kind] { emit SyncFinished(kind); }, Qt::QueuedConnection);
+}
+
+void CConsoleLink::OnStoreChanged(uint32_t regions) {
+    // Only the first report of a turn queues the signal; later ones add their regions to it.
+    if (m_nPendingRegions.fetch_or(regions) != 0)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (const uint32_t pending = m_nPendingRegions.exchange(0))
+                emit StoreChanged(pending);
+        },
+        Qt::QueuedConnection);
 }

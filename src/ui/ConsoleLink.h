@@ -3,12 +3,13 @@
 #pragma once
 
 #include "link/Events.h"
-#include "sync/Sync.h"
 #include "link/Transport.h"
+#include "sync/Sync.h"
 
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 class CSimBackend;
@@ -39,6 +40,7 @@ public:
     void OnKeyLearned(uint8_t code) override;
     void OnPlugEvent(uint32_t w, uint32_t l) override;
     void OnSyncFinished(int kind) override;
+    void OnStoreChanged(uint32_t regions) override;
 
 signals:
     void ParamError(const QString& text);
@@ -47,6 +49,9 @@ signals:
     void SyncFinished(int kind);
     void DeviceArrived(const QString& path);
     void DeviceRemoved(const QString& path);
+    // The store changed in `regions` (StoreRegion bits): reports arriving within one turn of the
+    // event loop are coalesced into one signal.
+    void StoreChanged(quint32 regions);
 
 private:
     std::unique_ptr<IHidBackend> m_pBackend;
@@ -55,4 +60,5 @@ private:
     std::unique_ptr<CConnection> m_pConn;
     std::unique_ptr<CDeviceMonitor> m_pMonitor;
     QString m_strSimState;
+    std::atomic<uint32_t> m_nPendingRegions{0};
 };
