@@ -266,7 +266,9 @@ void CSmallEqPanel::SetHover(bool hover) {
 }
 
 void CSmallEqPanel::enterEvent(QEnterEvent*) {
-    SetHover(true);
+    // A disabled panel opens nothing, so it does not invite a click either. (Qt still sends it the
+    // enter and leave events.)
+    SetHover(isEnabled());
 }
 
 void CSmallEqPanel::leaveEvent(QEvent*) {
@@ -275,6 +277,13 @@ void CSmallEqPanel::leaveEvent(QEvent*) {
 
 void CSmallEqPanel::mouseMoveEvent(QMouseEvent*) {
     SetHover(true);
+}
+
+void CSmallEqPanel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        SetHover(false);
+    }
+    QWidget::changeEvent(event);
 }
 
 void CSmallEqPanel::mousePressEvent(QMouseEvent* event) {

@@ -310,6 +310,12 @@ TEST_F(SmallEqPanelTest, HoverDrawsACyanFrameUntilTheMouseLeaves) {
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&panel, &move);
     EXPECT_TRUE(panel.IsHovered());
+    // Disabled (the music page's Music mode): the frame goes and does not come back.
+    panel.setEnabled(false);
+    EXPECT_FALSE(panel.IsHovered());
+    Enter(QPoint(50, 50));
+    EXPECT_FALSE(panel.IsHovered());
+    EXPECT_NE(Picture().pixelColor(0, 0), cyan);
 }
 
 TEST_F(SmallEqPanelTest, ALeftClickOnThePanelIsReported) {
