@@ -2,6 +2,7 @@
 
 #include "ui/Language.h"
 #include "controls/XBmpSlider.h"
+#include "link/Link.h"
 #include "model/Compound.h"
 #include "model/ParamStore.h"
 
@@ -389,6 +390,7 @@ void CEqBandEditor::Write(int band) {
     const EqBand* r = m_pPanel->GetBand(band);
     if (!r)
         return;
+    const CMergeableEdits merge; // a newer value of the band replaces one still waiting to go out
     if (m_hooks.writeBand)
         m_hooks.writeBand(band, *r);
     else
