@@ -75,6 +75,10 @@ public:
             at += std::snprintf(line + at, sizeof line - at, i ? " %02x" : "%02x", r[i]);
         m_file << line << '\n';
     }
+    void Note(const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        m_file << "# " << text << '\n';
+    }
     bool Good() {
         std::lock_guard lock(m_mutex);
         m_file.flush();
@@ -206,6 +210,7 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
         std::cout << "mode " << o.args[1] << " M" << n + 1 << " done\n";
     }
     conn.Disconnect();
+    trace.Note("merged " + std::to_string(link.MergedCount()));
     if (!o.strTrace.empty() && !trace.Good()) {
         std::cerr << "m7qctl: writing the trace file \"" << o.strTrace << "\" failed\n";
         status = kExitFile;

@@ -1,6 +1,7 @@
 #include "controls/EqBandEditor.h"
 
 #include "controls/XBmpSlider.h"
+#include "link/Link.h"
 #include "model/Compound.h"
 #include "model/ParamStore.h"
 #include "ui/Language.h"
@@ -389,6 +390,7 @@ void CEqBandEditor::Write(int band) {
             if (const EqBand* c = m_pPanel->GetBand(kCrossoverBand + 1 + j))
                 companions[n++] = BandValues{0.0f, c->fFreq, c->fQ, c->nType};
     }
+    const CMergeableEdits merge; // a newer value of the band replaces one still waiting to go out
     m_hooks.writeBand(m_hooks.eq, band, *r, std::span<const BandValues>(companions.data(), n));
 }
 

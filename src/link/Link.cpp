@@ -6,7 +6,8 @@
 
 namespace {
 std::atomic<ILink*> s_pLink{nullptr};
-}
+thread_local bool t_bMergeable = false;
+} // namespace
 
 void SetLink(ILink* link) {
     s_pLink.store(link);
@@ -31,15 +32,32 @@ void LinkPause(std::chrono::milliseconds ms) {
         link->Pause(ms);
 }
 
+CMergeableEdits::CMergeableEdits() : m_bWas(t_bMergeable) {
+    t_bMergeable = true;
+}
+CMergeableEdits::~CMergeableEdits() {
+    t_bMergeable = m_bWas;
+}
+bool CMergeableEdits::Active() {
+    return t_bMergeable;
+}
+
+CStepByStepEdits::CStepByStepEdits() : m_bWas(t_bMergeable) {
+    t_bMergeable = false;
+}
+CStepByStepEdits::~CStepByStepEdits() {
+    t_bMergeable = m_bWas;
+}
+
 int CRecordingLink::WriteReport(const Report& report) {
     std::lock_guard lock(m_mutex);
-    m_entries.push_back({report, -1});
+    m_entries.push_back({report, -1, CMergeableEdits::Active()});
     return nResult;
 }
 
 void CRecordingLink::Pause(std::chrono::milliseconds ms) {
     std::lock_guard lock(m_mutex);
-    m_entries.push_back({Report{}, static_cast<int>(ms.count())});
+    m_entries.push_back({Report{}, static_cast<int>(ms.count()), false});
 }
 
 std::vector<Report> CRecordingLink::Reports() const {

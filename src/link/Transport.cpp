@@ -12,7 +12,18 @@ std::atomic<int> g_bPeakPoll{1};
 
 namespace {
 thread_local bool t_bPostWrites = false;
+
+// Writes that set a target whole, so that a later one to the same target makes an earlier one moot.
+bool HasMergeTarget(const Report& r) {
+    return r[1] == CMD_SET_PARAM || r[1] == CMD_MEM_WRITE;
 }
+
+// Code, block, parameter and value count; or code, address and length.
+bool SameTarget(const Report& a, const Report& b) {
+    const size_t header = a[1] == CMD_SET_PARAM ? 6 : 5;
+    return std::equal(a.begin() + 1, a.begin() + header, b.begin() + 1);
+}
+} // namespace
 
 void CAutoEvent::Set() {
     {
@@ -186,9 +197,11 @@ int CUsbLink::WriteReport(const Report& report) {
     if (t_bPostWrites) {
         if (m_bReadThreadEnd)
             return 0;
+        const bool mergeable = CMergeableEdits::Active() && HasMergeTarget(report);
         {
             std::lock_guard lock(m_queueMutex);
-            m_queue.push_back({report, -1});
+            if (!mergeable || !MergeLocked(report))
+                m_queue.push_back({report, -1, mergeable});
         }
         m_queueCv.notify_all();
         return static_cast<int>(kReportSize);
@@ -201,13 +214,25 @@ void CUsbLink::Pause(std::chrono::milliseconds ms) {
     if (t_bPostWrites) {
         {
             std::lock_guard lock(m_queueMutex);
-            m_queue.push_back({Report{}, static_cast<int>(Settle(ms).count())});
+            m_queue.push_back({Report{}, static_cast<int>(Settle(ms).count()), false});
         }
         m_queueCv.notify_all();
         return;
     }
     Flush();
     SettleSleep(ms);
+}
+
+bool CUsbLink::MergeLocked(const Report& report) {
+    // Back to the newest barrier only: what was queued before it goes out as it was.
+    for (auto it = m_queue.rbegin(); it != m_queue.rend() && it->bMergeable; ++it) {
+        if (SameTarget(it->report, report)) {
+            it->report = report;
+            ++m_nMerged;
+            return true;
+        }
+    }
+    return false;
 }
 
 void CUsbLink::Flush() {

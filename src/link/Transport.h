@@ -59,7 +59,10 @@ public:
     int WriteUsbDataNow(const Report& report);
 
     // ILink: from a posting thread the report is queued and the call returns at once; from any
-    // other thread it is written now, after whatever is queued.
+    // other thread it is written now, after whatever is queued. A queued write made under
+    // CMergeableEdits replaces, in place, a waiting one to the same target (set-parameter block,
+    // parameter and value count; memory address and length) made the same way, unless a barrier
+    // stands between them.
     int WriteReport(const Report& report) override;
     void Pause(std::chrono::milliseconds ms) override;
 
@@ -71,12 +74,16 @@ public:
     void AwaitReply();
 
     void SetTrace(ReportTrace trace);
+    // Queued writes replaced by a later write to the same target since the link was made.
+    uint64_t MergedCount() const { return m_nMerged; }
 
 private:
     struct Queued {
         Report report{};
         int nPauseMs = -1;
+        bool bMergeable = false; // false: a barrier
     };
+    bool MergeLocked(const Report& report);
     void ReaderLoop();
     void WriterLoop();
     void Trace(char direction, const Report& report);
@@ -95,6 +102,7 @@ private:
     std::mutex m_queueMutex;
     std::condition_variable m_queueCv;
     std::deque<Queued> m_queue;
+    std::atomic<uint64_t> m_nMerged{0};
     bool m_bWriting = false;
     bool m_bStopWriter = false;
     std::thread m_writer;

@@ -207,6 +207,7 @@ void SendMusicMuteFade(bool muted) {
         SendParamFloat(MOD_MUSIC, 13, 0.0f);
         return;
     }
+    const CStepByStepEdits steps; // every step of the fade is heard
     for (int i = 0; i < kMusicFadeSteps; ++i) {
         SendParamFloat(MOD_MUSIC, 13, static_cast<float>(i / 10.0));
         LinkPause(std::chrono::milliseconds(kMusicFadeStepMs));

@@ -5,6 +5,7 @@
 #include "controls/XBmpSlider.h"
 #include "dsp/FilterResponse.h"
 #include "link/Codec.h"
+#include "link/Link.h"
 #include "model/Compound.h"
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
@@ -459,6 +460,7 @@ void CDialogOutput::PickBand(int band) {
 // ---- Mixer, channels, compressor, delay ----------------------------------------------------------
 
 void CDialogOutput::OnSliderPos(int id, int pos) {
+    const CMergeableEdits merge; // a newer position replaces one still waiting to go out
     for (int j = 0; j < 4; ++j)
         if (id == kMixIds[j])
             return OnMix(j, pos);

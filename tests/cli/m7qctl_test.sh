@@ -17,7 +17,8 @@ sim=("$M" --sim --sim-state "$dir/sim.state" --fast)
 "${sim[@]}" --trace "$dir/trace" info >"$dir/info" || fail "info"
 grep -q '^model: M7Q$' "$dir/info" || fail "info shows the model"
 grep -q '^command-set version: 18$' "$dir/info" || fail "info shows the version"
-grep -vqE '^[<>] [0-9a-f]{2}( [0-9a-f]{2}){60}$' "$dir/trace" && fail "trace line format"
+grep -vqE '^([<>] [0-9a-f]{2}( [0-9a-f]{2}){60}|# merged [0-9]+)$' "$dir/trace" && fail "trace line format"
+[ "$(tail -n 1 "$dir/trace")" = "# merged 0" ] || fail "trace ends with the merge count"
 [ "$(grep -c '^> ' "$dir/trace")" -ge 225 ] || fail "trace holds the read-all"
 
 "${sim[@]}" backup "$dir/a.vm3zt" >/dev/null || fail "backup"

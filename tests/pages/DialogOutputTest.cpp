@@ -2,6 +2,7 @@
 // byte; and the page over the real transport and the simulated processor with reply latency.
 #include "pages/DialogOutput.h"
 
+#include "MergeSupport.h"
 #include "TestSupport.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
@@ -287,6 +288,34 @@ TEST_F(DialogOutputTest, MixerSendsGoToTheLinkedSet) {
     EXPECT_EQ(g_Param.nSetting[SET_OUT_MIX_ECHO + 0], start + 1);
     EXPECT_EQ(g_Param.nSetting[SET_OUT_MIX_ECHO + 3], start + 1);
     EXPECT_EQ(Text(1129), QString::asprintf("%d%%", start + 1));
+}
+
+// Only edits whose newer value makes the older one moot may replace a report still waiting to go out.
+TEST_F(DialogOutputTest, BandEditsAndSliderMovesAreMergeableSwitchesAndResetsAreNot) {
+    Open(0);
+    LinkChannels({2});
+    auto allMergeable = [&](bool want) {
+        const auto entries = link.Entries();
+        link.Clear();
+        return !entries.empty() && std::all_of(entries.begin(), entries.end(), [&](const auto& e) {
+            return e.nPauseMs < 0 && e.bMergeable == want;
+        });
+    };
+    EqBand* band = page->EqPanel()->GetBand(kCrossoverBand);
+    band->nType = EQ_PEQ;
+    band->fGain = -3.0f;
+    emit page->EqPanel()->EqBandChanged(band, kCrossoverBand); // with the crossover companions
+    EXPECT_TRUE(allMergeable(true));
+    for (int id : {1042, int(CDialogOutput::IDC_SPLIT), int(CDialogOutput::IDC_DELAY),
+                   int(CDialogOutput::IDC_ATTACK)}) {
+        QTest::keyClick(Slider(id), Qt::Key_Up);
+        EXPECT_TRUE(allMergeable(true)) << id;
+    }
+    ClickCheck(Ctrl<QCheckBox>(CDialogOutput::kMuteIds[0]));
+    EXPECT_TRUE(allMergeable(false));
+    page->ResetEq();
+    EXPECT_TRUE(allMergeable(false));
+    EXPECT_FALSE(CMergeableEdits::Active());
 }
 
 // ---- Compressor ----------------------------------------------------------------------------------
@@ -597,7 +626,7 @@ private:
 
 } // namespace
 
-TEST_F(DialogOutputTest, DraggingForTwoSecondsOverASlowProcessorKeepsEveryReportInOrder) {
+TEST_F(DialogOutputTest, DraggingOverASlowProcessorEndsWithTheLastBandOnEveryLinkedChannel) {
     CWatchedSim sim;
     SimFaults faults;
     faults.nLatencyMs = 10;
@@ -617,6 +646,7 @@ TEST_F(DialogOutputTest, DraggingForTwoSecondsOverASlowProcessorKeepsEveryReport
 
     Open(0);
     ClickCheck(LinkBox(2));
+    ClickCheck(LinkBox(5));
     CEqPanel* panel = page->EqPanel();
     const QPoint at(qRound(panel->FreqToX(1000.0f)), qRound(panel->GainToY(0.0f)));
     using Clock = std::chrono::steady_clock;
@@ -641,21 +671,40 @@ TEST_F(DialogOutputTest, DraggingForTwoSecondsOverASlowProcessorKeepsEveryReport
     usb.AwaitReply();
 
     const std::vector<Report> sent = tee.Reports();
-    // Link click (none), press, 100 moves, release: four reports each (two channels).
-    EXPECT_EQ(sent.size(), (kSteps + 2) * 4u);
-    EXPECT_EQ(sim.Received(), sent);
-    EXPECT_EQ(sim.Counters().nReceived[CMD_MEM_WRITE], (kSteps + 2) * 2u);
-    // The processor ends with the shown band in both channels' memory.
+    const std::vector<Report> received = sim.Received();
+    // Link clicks (none), press, 100 moves, release: six reports each (three channels). A newer
+    // value replaced a waiting one to its target, so far fewer went out, each target in order.
+    EXPECT_EQ(sent.size(), (kSteps + 2) * 6u);
+    EXPECT_TRUE(PerTargetOrderKept(sent, received));
+    EXPECT_EQ(received.size() + usb.MergedCount(), sent.size());
+    EXPECT_LT(received.size(), sent.size() / 2);
+    // The processor ends with the shown band, record and coefficients, in every linked channel.
     const EqBand* b = panel->GetBand(5);
-    const BandRecordBytes rec = EncodeBandRecord(b->fGain, std::trunc(b->fFreq), b->fQ, b->nType);
-    for (int c : {0, 2}) {
+    const std::vector<Report> last = [&] {
+        std::vector<Report> all;
+        for (int c : {0, 2, 5})
+            Append(all, BandReports(c, 5, b->fGain, b->fFreq, b->fQ, b->nType));
+        return all;
+    }();
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), sent.end() - 6));
+    for (int k = 0; k < 3; ++k) {
+        const int c = std::vector<int>{0, 2, 5}[k];
+        const Report& rec = last[2 * k];
+        const Report& coeffs = last[2 * k + 1];
         const int address = EqBandAddress(MOD_OUT1 + c, 5);
         sim.WithProcessor([&](CSimProcessor& proc) {
-            EXPECT_TRUE(std::equal(rec.begin(), rec.end(), proc.Current().mem.begin() + address)) << c;
+            EXPECT_TRUE(std::equal(rec.begin() + 5, rec.begin() + 5 + kBandRecordSize,
+                                   proc.Current().mem.begin() + address))
+                << c;
+            std::vector<uint32_t> words;
+            for (int w = 0; w < 5; ++w)
+                words.push_back(ValueWord(coeffs, w));
+            EXPECT_EQ(proc.Param(MOD_OUT1 + c, 5), words) << c;
         });
     }
     using ms = std::chrono::duration<double, std::milli>;
     std::cout << "[ measured ] longest UI-thread band change " << ms(longest).count() << " ms; "
-              << sent.size() << " reports, queue drained " << ms(drained).count() << " ms after the drag\n";
+              << sent.size() << " reports asked, " << received.size() << " sent, queue drained "
+              << ms(drained).count() << " ms after the drag\n";
     usb.Close();
 }
