@@ -58,6 +58,11 @@ void CUsbLink::SetTrace(ReportTrace trace) {
     m_trace = std::move(trace);
 }
 
+void CUsbLink::SetReceiveWatch(std::function<void(const Report&)> watch) {
+    std::lock_guard lock(m_watchMutex);
+    m_watch = std::move(watch);
+}
+
 void CUsbLink::Trace(char direction, const Report& report) {
     std::lock_guard lock(m_traceMutex);
     if (m_trace)
@@ -157,6 +162,11 @@ void CUsbLink::ReaderLoop() {
         }
         Trace('<', r);
         HandleReport(r);
+        {
+            std::lock_guard lock(m_watchMutex);
+            if (m_watch)
+                m_watch(r);
+        }
         m_replyEvent.Set();
     }
     m_readerExit.Set();

@@ -63,6 +63,8 @@ public:
     void AwaitReply();
 
     void SetTrace(ReportTrace trace);
+    // Called on the reader thread with every report received, once it is handled.
+    void SetReceiveWatch(std::function<void(const Report&)> watch);
 
 private:
     struct Queued {
@@ -92,6 +94,8 @@ private:
 
     std::mutex m_traceMutex;
     ReportTrace m_trace;
+    std::mutex m_watchMutex;
+    std::function<void(const Report&)> m_watch;
 };
 
 // Live-status polling: allowed except while a bulk transfer runs or after a reader failure.
