@@ -58,6 +58,21 @@ void SendVolume(int block, int param, int percent) {
     SendParamFloat(block, param, static_cast<float>(percent / 100.0 + 0.0005));
 }
 
+bool ReadsSlot(const Report& read, int slot) {
+    const SlotRow& row = GetSlotRow(slot);
+    return read[1] == CMD_GET_PARAM && read[3] == row.nBlock && read[4] == row.nParam[0];
+}
+
+// The shift switch's answer also marks the shift frequency off, so it has to be decoded after the
+// frequency's: asking again for a frequency asks again for its switch after it.
+bool MustFollow(const Report& later, const Report& earlier) {
+    for (auto [shift, off] :
+         {std::pair{SET_MIC_A_SHIFT, SET_MIC_A_SHIFT_OFF}, std::pair{SET_MIC_B_SHIFT, SET_MIC_B_SHIFT_OFF}})
+        if (ReadsSlot(earlier, shift) && ReadsSlot(later, off))
+            return true;
+    return false;
+}
+
 } // namespace
 
 CConnection::CConnection(CUsbLink& link) : m_link(link) {
@@ -220,7 +235,18 @@ std::vector<Report> CConnection::UnansweredReads() const {
 }
 
 std::vector<Report> CConnection::AskAgain() {
-    for (const Report& request : UnansweredReads())
+    std::vector<Report> ask;
+    {
+        std::lock_guard lock(m_readsMutex);
+        for (size_t i = 0; i < m_reads.size(); ++i)
+            for (size_t j = i + 1; j < m_reads.size() && !m_reads[i].bAnswered; ++j)
+                if (MustFollow(m_reads[j].request, m_reads[i].request))
+                    m_reads[j].bAnswered = false;
+        for (const ReadRecord& read : m_reads) // in the read-all's order
+            if (!read.bAnswered)
+                ask.push_back(read.request);
+    }
+    for (const Report& request : ask)
         WriteUsbData(request);
     m_link.AwaitReply();
     return UnansweredReads();

@@ -59,7 +59,8 @@ public:
     // The parameter and memory requests of the last read-all whose answer has not come. The read-all
     // goes on past a lost reply, keeping the value the console had; a backup must not.
     std::vector<Report> UnansweredReads() const;
-    // Asks once more for each of them and waits for the last answer; returns those still unanswered.
+    // Asks once more for each of them, in the read-all's order, and waits for the last answer; a read
+    // whose answer must be decoded after one of them is asked again too. Returns what is still unanswered.
     std::vector<Report> AskAgain();
 
 private:

@@ -5,6 +5,7 @@
 #include "files/ModeFile.h"
 #include "link/Sync.h"
 #include "link/Timing.h"
+#include "model/Setters.h"
 #include "sim/SimFaultList.h"
 
 #include <algorithm>
@@ -79,6 +80,28 @@ TEST_F(SimFaultReadAll, LostAnswersAreRecordedAndAskedAgain) {
     EXPECT_TRUE(conn.AskAgain().empty());
     EXPECT_TRUE(conn.UnansweredReads().empty());
     EXPECT_EQ(BuildModeFileBytes(), clean) << "the backup is the one a clean read would give";
+}
+
+TEST_F(SimFaultReadAll, AShiftAskedAgainIsFollowedByItsSwitch) {
+    // Set B's pitch shift switched off: its switch's answer marks the frequency slot off.
+    const SlotRow& off = GetSlotRow(SET_MIC_B_SHIFT_OFF);
+    const SlotRow& shift = GetSlotRow(SET_MIC_B_SHIFT);
+    sim.WithProcessor([&](CSimProcessor& p) { p.Handle(BuildParam(off.nBlock, off.nParam[0], 1, 1)); });
+    const std::vector<uint8_t> clean = CleanBackup();
+    ASSERT_EQ(g_Param.nSetting[SET_MIC_B_SHIFT], 0) << "fresh store";
+
+    Faults("drop-every=39"); // reply 39 answers the shift frequency
+    ASSERT_EQ(ConnectAndRead(), "");
+    const std::vector<Report> left = conn.UnansweredReads();
+    ASSERT_TRUE(std::any_of(left.begin(), left.end(), [&](const Report& r) {
+        return r[1] == CMD_GET_PARAM && r[3] == shift.nBlock && r[4] == shift.nParam[0];
+    }));
+    sim.SetFaults(SimFaults{});
+    sim.ResetCounters();
+    EXPECT_TRUE(conn.AskAgain().empty());
+    EXPECT_EQ(sim.Counters().nReceivedTotal, left.size() + 1) << "the switch asked again after the shift";
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_B_SHIFT], 1);
+    EXPECT_EQ(BuildModeFileBytes(), clean);
 }
 
 TEST_F(SimFaultReadAll, ANewReadAllStartsANewRecord) {
