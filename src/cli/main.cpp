@@ -132,10 +132,9 @@ struct Identification {
                                 "\", this console works with \"" + kExpectedModel + "\""
                           : "the processor did not answer the identification";
         if (error == kTextWrongVersion)
-            return bVersion
-                       ? "command-set version " + std::to_string(g_Device.nCmdVersion) +
-                             ", this console speaks " + std::to_string(kExpectedCmdVersion) + "; nothing read"
-                       : "the processor did not tell its command-set version; nothing read";
+            return bVersion ? "command-set version " + std::to_string(g_Device.nCmdVersion) +
+                                  ", this console speaks " + std::to_string(kExpectedCmdVersion)
+                            : "the processor did not tell its command-set version";
         return {};
     }
 };

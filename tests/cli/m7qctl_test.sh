@@ -65,7 +65,7 @@ must_fail() { # faults, what the message must say, and "kept" to try over an exi
 must_fail unplug-after=100 "the link to the processor was lost; no answer for" kept
 must_fail wrong-model "机器型号与软件不匹配!" kept
 grep -qF 'model "M5X"' "$dir/err" || fail "wrong-model names the model"
-must_fail version=17 "command-set version 17, this console speaks 18; nothing read"
+must_fail version=17 "command-set version 17, this console speaks 18"
 "${fsim[@]}" --sim-fault version=17 --trace "$dir/t17" info >/dev/null 2>&1
 grep -q "^> 02 80 " "$dir/t17" || fail "version 17: the identification is traced"
 grep -qE '^> 02 (0a|86) ' "$dir/t17" && fail "version 17 reads no parameter or memory"
