@@ -9,6 +9,7 @@
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "pages/PageRegistry.h"
+#include "sim/SimFaultList.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
@@ -53,6 +54,13 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Use the built-in simulated processor instead of USB."));
+    const QCommandLineOption simFault(
+        QStringLiteral("sim-fault"),
+        QStringLiteral(
+            "Make the simulated processor misbehave (implies --simulate). LIST is a comma-separated "
+            "set of latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code, "
+            "wrong-model, model-second-try, version=N, erased, unplug-after=N, seed=N."),
+        QStringLiteral("LIST"));
     const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Shorten the settle delays."));
     const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of this run: zh or en."),
                                   QStringLiteral("zh|en"));
@@ -65,7 +73,7 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Render the window to FILE.png after the first "
                                                        "synchronisation (or 3 s without a device) and exit."),
                                         QStringLiteral("FILE.png"));
-    parser.addOptions({simulate, fast, lang, page, screenshot});
+    parser.addOptions({simulate, simFault, fast, lang, page, screenshot});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A mode file (*.vm3zt) to open."),
                                  QStringLiteral("[file]"));
     parser.process(app);
@@ -83,6 +91,13 @@ int main(int argc, char** argv) {
         parser.value(lang) != QLatin1String("en"))
         return Fail(QStringLiteral("--lang takes zh or en"), 2);
     const QString shotPath = parser.value(screenshot);
+    SimFaults faults;
+    if (parser.isSet(simFault)) {
+        std::string error;
+        if (!ParseSimFaults(parser.value(simFault).toStdString(), faults, error))
+            return Fail(QStringLiteral("--sim-fault: %1").arg(QString::fromStdString(error)), 2);
+    }
+    const bool simulated = parser.isSet(simulate) || parser.isSet(simFault);
 
     // One console per user; a screenshot run is a tool and may run beside it.
     CSingleInstance single;
@@ -110,10 +125,16 @@ int main(int argc, char** argv) {
     ResetStoreAtStartup();
 
     CQX7745v13App console;
-    CConsoleLink link(parser.isSet(simulate) ? CConsoleLink::Kind::Simulated : CConsoleLink::Kind::Usb,
-                      parser.isSet(simulate) ? SimStatePath() : QString());
+    CConsoleLink link(simulated ? CConsoleLink::Kind::Simulated : CConsoleLink::Kind::Usb,
+                      simulated ? SimStatePath() : QString());
+    if (link.Sim())
+        link.Sim()->SetFaults(faults);
     auto* view = new CQX7745v13View(&link);
     CMainFrame frame(view);
+    // A screenshot of the window then says what the processor was made to do.
+    if (const std::string list = FormatSimFaults(faults); !list.empty())
+        frame.setWindowTitle(frame.windowTitle() + QStringLiteral(" — sim-fault ") +
+                             QString::fromStdString(list));
     console.SetMainWindow(&frame, view);
     SetNoticeOwner(&frame);
     view->ApplyLanguage();

@@ -10,8 +10,10 @@
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "sim/SimBackend.h"
+#include "sim/SimFaultList.h"
 #include "sync/Sync.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -26,21 +28,28 @@ namespace {
 enum Exit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
 
 constexpr double kFastScale = 0.02;
+constexpr int kAskAgainTimes = 3;
+constexpr size_t kMissingNamed = 8; // reads named in full when a backup fails
 
 const char* const kUsage =
-    "usage: m7qctl [--sim] [--sim-state FILE] [--fast] [--trace FILE] COMMAND\n"
+    "usage: m7qctl [--sim] [--sim-state FILE] [--sim-fault LIST] [--fast] [--trace FILE] COMMAND\n"
     "  info                      identify; print model, command-set version, MCU and DSP versions,\n"
     "                            current mode, mode names\n"
     "  backup FILE               read everything, then write FILE as a version-8 mode file\n"
     "  restore FILE              read a mode file (versions 1-8) and write it all to the processor;\n"
     "                            a file named m1..m4 is also stored into that memory mode\n"
     "  dump FILE [--json]        decode a mode file without a device\n"
-    "  mode load|store|factory N memory mode N = 1..4\n";
+    "  mode load|store|factory N memory mode N = 1..4\n"
+    "--sim-fault LIST makes the simulated processor misbehave (implies --sim); LIST is a comma-separated\n"
+    "set of latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code, wrong-model,\n"
+    "model-second-try, version=N, erased, unplug-after=N, seed=N\n";
 
 struct Options {
     bool bSim = false;
     bool bFast = false;
     bool bJson = false;
+    bool bFaults = false;
+    SimFaults faults;
     std::string strSimState;
     std::string strTrace;
     std::vector<std::string> args;
@@ -110,6 +119,62 @@ int CmdDump(const Options& o) {
     return kExitOk;
 }
 
+// Which identification answers arrived: the store keeps its start-up model and version without them.
+struct Identification {
+    std::atomic<bool> bModel{false};
+    std::atomic<bool> bVersion{false};
+    void Note(const Report& r) {
+        if (r[1] == CMD_GET_MODEL)
+            bModel = true;
+        else if (r[1] == CMD_GET_CMD_VERSION)
+            bVersion = true;
+    }
+    // What the identification got, to go with its error text.
+    std::string Detail(const std::string& error) const {
+        auto lock = LockStore();
+        if (error == kTextWrongModel)
+            return bModel ? "model \"" + Utf8Of(g_Device.szModel.data(), kModelChars) +
+                                "\", this console works with \"" + kExpectedModel + "\""
+                          : "the processor did not answer the identification";
+        if (error == kTextWrongVersion)
+            return bVersion ? "command-set version " + std::to_string(g_Device.nCmdVersion) +
+                                  ", this console speaks " + std::to_string(kExpectedCmdVersion)
+                            : "the processor did not tell its command-set version";
+        return {};
+    }
+};
+
+std::string DescribeRead(const Report& r) {
+    char text[48];
+    if (r[1] == CMD_GET_PARAM)
+        std::snprintf(text, sizeof text, "block %d parameter %d", r[3], r[4]);
+    else
+        std::snprintf(text, sizeof text, "memory 0x%04x (%d bytes)", r[2] << 8 | r[3], r[4]);
+    return text;
+}
+
+// The read-all carries on past a lost answer with the value the console had before. A backup holding
+// that value would pass a default off as the processor's, so what did not answer is asked again.
+// Returns "" when everything has answered, else what is missing.
+std::string AskAgainForMissing(CConnection& conn) {
+    std::vector<Report> left = conn.UnansweredReads();
+    const auto linkLost = [&conn] { return !conn.Link().IsOpen() || conn.Link().ReaderEnded(); };
+    for (int i = 0; i < kAskAgainTimes && !left.empty() && !linkLost(); ++i)
+        left = conn.AskAgain();
+    if (left.empty())
+        return {};
+    std::string text = linkLost() ? "the link to the processor was lost; " : "";
+    text += "no answer for " + std::to_string(left.size()) + (left.size() == 1 ? " read" : " reads");
+    if (!linkLost())
+        text += " after asking " + std::to_string(kAskAgainTimes) + " more times";
+    text += ": ";
+    for (size_t i = 0; i < left.size() && i < kMissingNamed; ++i)
+        text += (i ? ", " : "") + DescribeRead(left[i]);
+    if (left.size() > kMissingNamed)
+        text += " and " + std::to_string(left.size() - kMissingNamed) + " more";
+    return text;
+}
+
 int ParseMode(const std::string& s) {
     if (s.size() == 1 && s[0] >= '1' && s[0] <= '4')
         return s[0] - '1';
@@ -133,16 +198,20 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
     if (cmd == "restore")
         preset = BuildModeFileBytes();
 
+    Identification identified;
     CUsbLink link(backend, DispatchHandlers());
     TraceFile trace;
-    if (!o.strTrace.empty()) {
-        if (!trace.Open(o.strTrace)) {
-            std::cerr << "m7qctl: cannot write the trace file \"" << o.strTrace
-                      << "\": " << std::strerror(errno) << "\n";
-            return kExitFile;
-        }
-        link.SetTrace([&trace](char d, const Report& r) { trace.Write(d, r); });
+    if (!o.strTrace.empty() && !trace.Open(o.strTrace)) {
+        std::cerr << "m7qctl: cannot write the trace file \"" << o.strTrace << "\": " << std::strerror(errno)
+                  << "\n";
+        return kExitFile;
     }
+    link.SetTrace([&trace, &identified, tracing = !o.strTrace.empty()](char d, const Report& r) {
+        if (d == '<')
+            identified.Note(r);
+        if (tracing)
+            trace.Write(d, r);
+    });
     SetLink(&link);
     ResetStoreAtStartup();
     CConnection conn(link);
@@ -157,6 +226,8 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
     conn.WaitSync();
     if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
         std::cerr << "m7qctl: " << error << "\n";
+        if (const std::string detail = identified.Detail(error); !detail.empty())
+            std::cerr << "m7qctl: " << detail << "\n";
         return kExitDevice;
     }
 
@@ -172,8 +243,10 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
             std::cout << "mode " << m + 1 << ": " << Utf8Of(g_Device.szModeName[m].data(), kModeNameChars)
                       << "\n";
     } else if (cmd == "backup") {
-        const FileResult r = SaveModeFile(o.args[1]);
-        if (!r.bOk) {
+        if (const std::string missing = AskAgainForMissing(conn); !missing.empty()) {
+            std::cerr << "m7qctl: " << missing << "; nothing written\n";
+            status = kExitDevice;
+        } else if (const FileResult r = SaveModeFile(o.args[1]); !r.bOk) {
             std::cerr << "m7qctl: " << r.strError << "\n";
             status = kExitFile;
         } else {
@@ -230,6 +303,13 @@ int main(int argc, char** argv) {
             o.bFast = true;
         } else if (a == "--json") {
             o.bJson = true;
+        } else if (a == "--sim-fault") {
+            if (i + 1 >= argc)
+                return Usage("--sim-fault needs a list of faults");
+            std::string error;
+            if (!ParseSimFaults(argv[++i], o.faults, error))
+                return Usage("--sim-fault: " + error);
+            o.bFaults = o.bSim = true;
         } else if (a == "--sim-state" || a == "--trace") {
             if (i + 1 >= argc)
                 return Usage(a + " needs a file");
@@ -282,7 +362,12 @@ int main(int argc, char** argv) {
             return kExitFile;
         }
     }
+    sim.SetFaults(o.faults);
     const int status = RunOnDevice(o, sim);
+    if (o.bFaults)
+        std::cerr << "m7qctl: simulated processor ("
+                  << (o.faults == SimFaults{} ? "no faults" : FormatSimFaults(o.faults))
+                  << "): " << FormatSimCounters(sim.Counters()) << "\n";
     if (!o.strSimState.empty()) {
         std::string error;
         if (!sim.SaveState(o.strSimState, error)) {

@@ -69,6 +69,11 @@ void CUsbLink::SetTrace(ReportTrace trace) {
     m_trace = std::move(trace);
 }
 
+void CUsbLink::SetReceiveWatch(std::function<void(const Report&)> watch) {
+    std::lock_guard lock(m_watchMutex);
+    m_watch = std::move(watch);
+}
+
 void CUsbLink::Trace(char direction, const Report& report) {
     std::lock_guard lock(m_traceMutex);
     if (m_trace)
@@ -164,6 +169,11 @@ void CUsbLink::ReaderLoop() {
         Trace('<', r);
         if (m_handlers.onReport)
             m_handlers.onReport(r);
+        {
+            std::lock_guard lock(m_watchMutex);
+            if (m_watch)
+                m_watch(r);
+        }
         m_replyEvent.Set();
     }
     m_readerExit.Set();

@@ -76,6 +76,8 @@ public:
     void SetTrace(ReportTrace trace);
     // Queued writes replaced by a later write to the same target since the link was made.
     uint64_t MergedCount() const { return m_nMerged; }
+    // Called on the reader thread with every report received, once it is handled.
+    void SetReceiveWatch(std::function<void(const Report&)> watch);
 
 private:
     struct Queued {
@@ -109,6 +111,8 @@ private:
 
     std::mutex m_traceMutex;
     ReportTrace m_trace;
+    std::mutex m_watchMutex;
+    std::function<void(const Report&)> m_watch;
 };
 
 // Live-status polling: allowed except while a bulk transfer runs or after a reader failure.

@@ -33,6 +33,7 @@ struct SimFaults {
     int nGarbageEvery = 0;              // a random extra report after every Nth reply (0: none)
     bool bGarbageAnyCode = false;       // garbage may use codes the console decodes; else only others
     uint32_t nSeed = 1;                 // for dropped replies and garbage
+    bool operator==(const SimFaults&) const = default;
 };
 
 struct SimCounters {

@@ -58,11 +58,31 @@ void SendVolume(int block, int param, int percent) {
     SendParamFloat(block, param, static_cast<float>(percent / 100.0 + 0.0005));
 }
 
+bool ReadsSlot(const Report& read, int slot) {
+    const SlotRow& row = GetSlotRow(slot);
+    return read[1] == CMD_GET_PARAM && read[3] == row.nBlock && read[4] == row.nParam[0];
+}
+
+// The shift switch's answer also marks the shift frequency off, so it has to be decoded after the
+// frequency's: asking again for a frequency asks again for its switch after it.
+bool MustFollow(const Report& later, const Report& earlier) {
+    for (auto [shift, off] :
+         {std::pair{SET_MIC_A_SHIFT, SET_MIC_A_SHIFT_OFF}, std::pair{SET_MIC_B_SHIFT, SET_MIC_B_SHIFT_OFF}})
+        if (ReadsSlot(earlier, shift) && ReadsSlot(later, off))
+            return true;
+    return false;
+}
+
 } // namespace
+
+CConnection::CConnection(CUsbLink& link) : m_link(link) {
+    m_link.SetReceiveWatch([this](const Report& r) { NoteReceived(r); });
+}
 
 CConnection::~CConnection() {
     if (m_worker.joinable())
         m_worker.join();
+    m_link.SetReceiveWatch(nullptr);
 }
 
 bool CConnection::Connect() {
@@ -114,6 +134,10 @@ void CConnection::StartWorker(SyncKind kind) {
 }
 
 void CConnection::IdentifyAndReadAll() {
+    {
+        std::lock_guard lock(m_readsMutex);
+        m_reads.clear();
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         SendCommand(CMD_GET_MODEL);
         SendCommand(CMD_GET_CMD_VERSION);
@@ -129,36 +153,36 @@ void CConnection::IdentifyAndReadAll() {
     SendCommand(CMD_IDENT_EXTRA);
 
     for (int p = 4; p <= 15; ++p)
-        RequestParam(MOD_MIC, p);
+        ReadParam(MOD_MIC, p);
     for (int p = 26; p <= 37; ++p)
-        RequestParam(MOD_MIC, p);
+        ReadParam(MOD_MIC, p);
     for (int p = 49; p <= 56; ++p)
-        RequestParam(MOD_MIC, p);
+        ReadParam(MOD_MIC, p);
     for (int p : {26, 27, 7, 8, 9, 10, 11, 12, 20, 21, 22, 23, 24, 25})
-        RequestParam(MOD_ECHO, p);
-    RequestParam(MOD_REVERB, 24, 2);
-    RequestParam(MOD_REVERB, 25, 2);
+        ReadParam(MOD_ECHO, p);
+    ReadParam(MOD_REVERB, 24, 2);
+    ReadParam(MOD_REVERB, 25, 2);
     for (int p : {7, 8, 9, 10, 11, 19, 20, 21, 22, 23})
-        RequestParam(MOD_REVERB, p);
-    RequestParam(MOD_MUSIC, 14, 7);
+        ReadParam(MOD_REVERB, p);
+    ReadParam(MOD_MUSIC, 14, 7);
     for (int p : {11, 12, 13, 15, 16, 17, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 36, 37})
-        RequestParam(MOD_MUSIC, p);
+        ReadParam(MOD_MUSIC, p);
     for (int b = MOD_OUT1; b <= MOD_OUT8; ++b) {
-        RequestParam(b, 17, 2);
-        RequestParam(b, 27, 7);
+        ReadParam(b, 17, 2);
+        ReadParam(b, 27, 7);
     }
     for (int p : {15, 16, 18, 19, 20, 21, 22, 23, 24, 25, 26, 28})
         for (int b = MOD_OUT1; b <= MOD_OUT8; ++b)
-            RequestParam(b, p);
+            ReadParam(b, p);
 
     for (int i = 0; i * kImageChunk < kImageSize; ++i) {
         const int address = i * kImageChunk;
         const int length = std::min(kImageChunk, kImageSize - address);
-        SendCommand(CMD_MEM_READ, {address >> 8, address & 0xFF, length});
+        ReadMemory(address, length);
     }
-    SendCommand(CMD_MEM_READ, {ADDR_SURROUND_LEVELS >> 8, ADDR_SURROUND_LEVELS & 0xFF, kSurroundLevelsSize});
-    SendCommand(CMD_MEM_READ, {ADDR_SOUND_FIELD >> 8, ADDR_SOUND_FIELD & 0xFF, kSoundFieldSize});
-    SendCommand(CMD_MEM_READ, {ADDR_MIC_BOOST >> 8, ADDR_MIC_BOOST & 0xFF, kMicBoostSize});
+    ReadMemory(ADDR_SURROUND_LEVELS, kSurroundLevelsSize);
+    ReadMemory(ADDR_SOUND_FIELD, kSoundFieldSize);
+    ReadMemory(ADDR_MIC_BOOST, kMicBoostSize);
     SendCommand(CMD_GET_MACHINE);
     SendCommand(CMD_GET_STATUS);
     m_link.AwaitReply(); // the last answer belongs to the read too
@@ -167,6 +191,65 @@ void CConnection::IdentifyAndReadAll() {
         g_Param.bModified = 0;
     }
     SettleSleep(timing::kReadAllEnd);
+}
+
+void CConnection::ReadParam(int block, int param, int count) {
+    Read(BuildCommand(CMD_GET_PARAM, {0, block, param, count}));
+}
+
+void CConnection::ReadMemory(int address, int length) {
+    Read(BuildCommand(CMD_MEM_READ, {address >> 8, address & 0xFF, length}));
+}
+
+// Recorded before it goes out, since the answer may come before WriteUsbData returns.
+void CConnection::Read(const Report& request) {
+    {
+        std::lock_guard lock(m_readsMutex);
+        m_reads.push_back({request, false});
+    }
+    WriteUsbData(request);
+}
+
+// An answer names what it answers: block and parameter, or the memory address.
+void CConnection::NoteReceived(const Report& r) {
+    if (r[1] != CMD_GET_PARAM && r[1] != CMD_MEM_READ)
+        return;
+    const size_t at = r[1] == CMD_GET_PARAM ? 3 : 2;
+    std::lock_guard lock(m_readsMutex);
+    for (ReadRecord& read : m_reads) {
+        if (!read.bAnswered && read.request[1] == r[1] && read.request[at] == r[at] &&
+            read.request[at + 1] == r[at + 1]) {
+            read.bAnswered = true;
+            return;
+        }
+    }
+}
+
+std::vector<Report> CConnection::UnansweredReads() const {
+    std::vector<Report> left;
+    std::lock_guard lock(m_readsMutex);
+    for (const ReadRecord& read : m_reads)
+        if (!read.bAnswered)
+            left.push_back(read.request);
+    return left;
+}
+
+std::vector<Report> CConnection::AskAgain() {
+    std::vector<Report> ask;
+    {
+        std::lock_guard lock(m_readsMutex);
+        for (size_t i = 0; i < m_reads.size(); ++i)
+            for (size_t j = i + 1; j < m_reads.size() && !m_reads[i].bAnswered; ++j)
+                if (MustFollow(m_reads[j].request, m_reads[i].request))
+                    m_reads[j].bAnswered = false;
+        for (const ReadRecord& read : m_reads) // in the read-all's order
+            if (!read.bAnswered)
+                ask.push_back(read.request);
+    }
+    for (const Report& request : ask)
+        WriteUsbData(request);
+    m_link.AwaitReply();
+    return UnansweredReads();
 }
 
 void CConnection::SendAllParameters(int volumeMode) {

@@ -6,8 +6,10 @@
 #include "link/Transport.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 constexpr const char* kExpectedModel = "M7Q";
 constexpr int kExpectedCmdVersion = 18;
@@ -17,7 +19,7 @@ enum class SyncKind { ReadAll = 0, WriteAll = 1 };
 
 class CConnection {
 public:
-    explicit CConnection(CUsbLink& link) : m_link(link) {}
+    explicit CConnection(CUsbLink& link);
     ~CConnection();
 
     // Opens the link and starts a read-all; false when already connected or no device answered.
@@ -54,13 +56,31 @@ public:
 
     CUsbLink& Link() { return m_link; }
 
+    // The parameter and memory requests of the last read-all whose answer has not come. The read-all
+    // goes on past a lost reply, keeping the value the console had; a backup must not.
+    std::vector<Report> UnansweredReads() const;
+    // Asks once more for each of them, in the read-all's order, and waits for the last answer; a read
+    // whose answer must be decoded after one of them is asked again too. Returns what is still unanswered.
+    std::vector<Report> AskAgain();
+
 private:
     void StartWorker(SyncKind kind);
     void Recall(uint8_t command, int n);
+    void ReadParam(int block, int param, int count = 1);
+    void ReadMemory(int address, int length);
+    void Read(const Report& request);
+    void NoteReceived(const Report& report);
+
+    struct ReadRecord {
+        Report request;
+        bool bAnswered = false;
+    };
 
     CUsbLink& m_link;
     std::thread m_worker;
     std::atomic<bool> m_bSyncRunning{false};
+    mutable std::mutex m_readsMutex; // the reader thread marks answers
+    std::vector<ReadRecord> m_reads;
 };
 
 // The error texts of a failed identification.
