@@ -99,7 +99,7 @@ std::optional<double> ParseNumber(std::string_view tok) {
     return v;
 }
 
-// Words split at blanks; a number with its unit glued on ("63Hz", "-5.0dB") becomes two words.
+// Words split at blanks; a number with its unit (Hz, kHz, dB) glued on ("63Hz", "-5.0dB") becomes two words.
 std::vector<std::string> Words(std::string_view s) {
     std::vector<std::string> words;
     size_t i = 0;
@@ -115,7 +115,9 @@ std::vector<std::string> Words(std::string_view s) {
         size_t unitAt = w.size();
         while (unitAt > 0 && IsAlpha(w[unitAt - 1]))
             --unitAt;
-        if (unitAt > 0 && unitAt < w.size() && ParseNumber(w.substr(0, unitAt))) {
+        const std::string_view unit = w.substr(unitAt);
+        const bool known = IEquals(unit, "Hz") || IEquals(unit, "kHz") || IEquals(unit, "dB");
+        if (unitAt > 0 && known && ParseNumber(w.substr(0, unitAt))) {
             words.emplace_back(w.substr(0, unitAt));
             words.emplace_back(w.substr(unitAt));
         } else {
@@ -204,6 +206,17 @@ struct LineParse {
     EqBandSetting band;
     std::vector<std::string> warnings;
 };
+
+// The float for a Q the text gives: a Q of three decimals must land on its own record code, which
+// is taken from the single-precision product (0.251f * 1000 is 250.99998).
+float RecordQ(double q) {
+    float f = static_cast<float>(q);
+    const double code = std::round(q * 1000);
+    if (std::fabs(q * 1000 - code) < 1e-6)
+        for (int step = 0; step < 4 && std::trunc(f * 1000.0f) < code; ++step)
+            f = std::nextafter(f, 1e9f);
+    return f;
+}
 
 // Holds v within [lo, hi]; a warning names the value and the limit.
 double Hold(double v, double lo, double hi, const char* what, const char* unit, int decimals,
@@ -339,7 +352,7 @@ LineParse ParseFilterBody(std::string_view body) {
     if (q) {
         // An off band may keep a PEQ's Q: it shapes nothing while off.
         const float qMax = b.nType == EQ_OFF ? kBandQMaxPeq : BandQMax(b.nType);
-        b.fQ = static_cast<float>(Hold(*q, kBandQMin, qMax, "Q", "", 3, r.warnings));
+        b.fQ = RecordQ(Hold(*q, kBandQMin, qMax, "Q", "", 3, r.warnings));
     }
     r.bOk = true;
     return r;
@@ -374,6 +387,8 @@ FilterTextResult ParseFilterText(std::string_view text, int nBands) {
         std::string_view line = std::string_view(all).substr(from, to - from);
         from = to + 1;
         ++lineNo;
+        if (line.find('\0') != std::string_view::npos)
+            return fail(lineNo, "this is not a text file");
         if (const size_t hash = line.find('#'); hash != std::string_view::npos)
             line = line.substr(0, hash);
         line = Trim(line);
@@ -387,8 +402,6 @@ FilterTextResult ParseFilterText(std::string_view text, int nBands) {
         if (!SplitFilterLine(line, number, body, filterLike)) {
             if (filterLike)
                 return fail(lineNo, "a filter line needs a colon after \"Filter\" and its number");
-            if (line.find('\0') != std::string_view::npos)
-                return fail(lineNo, "this is not a text file");
             if (result.nFilters > 0)
                 return fail(lineNo,
                             "not a filter line (expected \"Filter N: ON PK Fc ... Hz Gain ... dB Q ...\")");
