@@ -96,13 +96,12 @@ EqBandSetting ReadEqBandSetting(int eq, int band) {
         const std::array<int, 4> codes = CrossoverCodes(eq);
         if (IsCrossover(codes)) {
             s.strSpecial = CrossoverName(codes);
-            s.nType = IsHighPassType(codes[0]) ? EQ_HP : EQ_LP;
-            s.fGain = 0;
+            s.nType = codes[0] <= EQ_HS ? codes[0] : IsHighPassType(codes[0]) ? EQ_HP : EQ_LP;
             return s;
         }
     }
     if (s.nType > EQ_HS) {
-        // The editors of the microphone, music and effect EQs load such a band as off.
+        // No filter line can say it; the microphone, music and effect editors show it as off.
         s.strSpecial = "section code " + std::to_string(s.nType);
         s.nType = EQ_OFF;
     }
