@@ -9,14 +9,7 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-struct UserValue {
-    double value;
-    const char* unit; // "" for plain numbers and switches
-};
-
-UserValue SlotUser(int slot) {
+SlotUserValue SlotUser(int slot) {
     const int32_t v = g_Param.nSetting[slot];
     const float f = BitsFloat(static_cast<uint32_t>(v));
     const bool compThreshold = (slot >= SET_OUT_COMP_THRESHOLD && slot < SET_OUT_COMP_RATIO) ||
@@ -52,7 +45,7 @@ UserValue SlotUser(int slot) {
     }
 }
 
-std::string Num(double v) {
+std::string DumpNumber(double v) {
     if (!std::isfinite(v))
         return "null";
     char buf[32];
@@ -60,7 +53,7 @@ std::string Num(double v) {
     return buf;
 }
 
-std::string JsonString(const std::string& s) {
+std::string DumpJsonString(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '"' || c == '\\')
@@ -74,6 +67,16 @@ std::string JsonString(const std::string& s) {
         out += c;
     }
     return out + "\"";
+}
+
+namespace {
+
+std::string Num(double v) {
+    return DumpNumber(v);
+}
+
+std::string JsonString(const std::string& s) {
+    return DumpJsonString(s);
 }
 
 struct EqView {
@@ -108,7 +111,7 @@ std::string DumpText() {
     for (int s = 0; s < SET_COUNT; ++s) {
         if (s == 6 || s == 14)
             continue; // unused
-        const UserValue u = SlotUser(s);
+        const SlotUserValue u = SlotUser(s);
         out << SlotName(s) << " = " << Num(u.value) << (u.unit[0] ? " " : "") << u.unit << "\n";
     }
     for (const EqView& eq : AllEqs()) {

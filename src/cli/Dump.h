@@ -4,5 +4,15 @@
 #include <string>
 
 std::string SectionTypeName(int type);
+
+// A slot's value in the unit the dump prints it in ("%", "ms", "dB", ":1", "s", "Hz"; "" for plain
+// numbers and switches).
+struct SlotUserValue {
+    double value;
+    const char* unit;
+};
+SlotUserValue SlotUser(int slot);
+std::string DumpNumber(double v);                 // "%.6g"; "null" when not finite
+std::string DumpJsonString(const std::string& s); // quoted and escaped
 std::string DumpText();
 std::string DumpJson();

@@ -1,5 +1,6 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
 #include "cli/Dump.h"
+#include "cli/Script.h"
 #include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
@@ -14,6 +15,7 @@
 #include "sync/Sync.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -32,7 +34,9 @@ constexpr int kAskAgainTimes = 3;
 constexpr size_t kMissingNamed = 8; // reads named in full when a backup fails
 
 const char* const kUsage =
-    "usage: m7qctl [--sim] [--sim-state FILE] [--sim-fault LIST] [--fast] [--trace FILE] COMMAND\n"
+    "usage: m7qctl [--sim] [--sim-state FILE] [--sim-fault LIST] [--fast] [--trace FILE] [--file "
+    "PRESET.vm3zt]\n"
+    "              COMMAND\n"
     "  info                      identify; print model, command-set version, MCU and DSP versions,\n"
     "                            current mode, mode names\n"
     "  backup FILE               read everything, then write FILE as a version-8 mode file\n"
@@ -40,6 +44,13 @@ const char* const kUsage =
     "                            a file named m1..m4 is also stored into that memory mode\n"
     "  dump FILE [--json]        decode a mode file without a device\n"
     "  mode load|store|factory N memory mode N = 1..4\n"
+    "  get NAME... [--json]      print settings by the names dump prints (SET_MIC_LEVEL[2])\n"
+    "  set NAME VALUE...         change settings, values in the units dump prints\n"
+    "  eq show EQ [--json]       print an equaliser's bands\n"
+    "  eq export EQ FILE         write its bands as a filter text (Filter 1: ON PK Fc 63 Hz ...)\n"
+    "  eq import EQ FILE         set its bands from a filter text\n"
+    "                            EQ: mic-a mic-b reverb-a reverb-b echo-a echo-b music out1..out8\n"
+    "  --file PRESET.vm3zt       get, set and eq act on a mode file instead of the processor\n"
     "--sim-fault LIST makes the simulated processor misbehave (implies --sim); LIST is a comma-separated\n"
     "set of latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code, wrong-model,\n"
     "model-second-try, version=N, erased, unplug-after=N, seed=N\n";
@@ -53,6 +64,8 @@ struct Options {
     std::string strSimState;
     std::string strTrace;
     std::vector<std::string> args;
+    std::string strFile; // get, set and eq on a mode file
+    ScriptJob job;
 };
 
 int Usage(const std::string& why) {
@@ -281,6 +294,8 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
             conn.StoreMode(n);
         }
         std::cout << "mode " << o.args[1] << " M" << n + 1 << " done\n";
+    } else if (IsScriptCommand(cmd)) {
+        status = RunScriptOnDevice(o.job, link);
     }
     conn.Disconnect();
     trace.Note("merged " + std::to_string(link.MergedCount()));
@@ -316,10 +331,14 @@ int main(int argc, char** argv) {
             (a == "--trace" ? o.strTrace : o.strSimState) = argv[++i];
             if (a == "--sim-state")
                 o.bSim = true;
+        } else if (a == "--file") {
+            if (i + 1 >= argc)
+                return Usage(a + " needs a mode file");
+            o.strFile = argv[++i];
         } else if (a == "-h" || a == "--help") {
             std::cout << kUsage;
             return kExitOk;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
             return Usage("unknown option " + a);
         } else {
             o.args.push_back(a);
@@ -330,8 +349,17 @@ int main(int argc, char** argv) {
     const std::string& cmd = o.args[0];
     if (cmd == "dump")
         return CmdDump(o);
-    if (o.bJson)
-        return Usage("--json belongs to dump");
+    if (IsScriptCommand(cmd)) {
+        if (const int status = PrepareScript(o.args, o.bJson, o.job); status != kExitOk)
+            return status;
+        if (!o.strFile.empty())
+            return (o.bSim || !o.strTrace.empty()) ? Usage("--file works without a processor")
+                                                   : RunScriptOnFile(o.job, o.strFile);
+    } else if (!o.strFile.empty()) {
+        return Usage("--file belongs to get, set and eq");
+    }
+    if (o.bJson && !IsScriptCommand(cmd))
+        return Usage("--json belongs to dump, get and eq show");
     if (cmd == "info") {
         if (o.args.size() != 1)
             return Usage("info takes no arguments");
@@ -342,7 +370,7 @@ int main(int argc, char** argv) {
         if (o.args.size() != 3 || (o.args[1] != "load" && o.args[1] != "store" && o.args[1] != "factory") ||
             ParseMode(o.args[2]) < 0)
             return Usage("mode takes load, store or factory and a mode 1..4");
-    } else {
+    } else if (!IsScriptCommand(cmd)) {
         return Usage("unknown command " + cmd);
     }
     if (o.bFast)

@@ -1,0 +1,384 @@
+#include "cli/Script.h"
+
+#include "cli/Dump.h"
+#include "files/ModeFile.h"
+#include "link/Transport.h"
+#include "model/Defaults.h"
+#include "model/EqIo.h"
+#include "model/ParamStore.h"
+#include "model/Setters.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+enum Exit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
+
+int UsageError(const std::string& why) {
+    std::cerr << "m7qctl: " << why << "\n";
+    return kExitUsage;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool UnusedSlot(int slot) {
+    return slot == 6 || slot == 14;
+}
+
+// The slot a name as dump prints it stands for; any case.
+int SlotOfName(const std::string& name) {
+    const std::string wanted = Upper(name);
+    for (int s = 0; s < SET_COUNT; ++s)
+        if (!UnusedSlot(s) && SlotName(s) == wanted)
+            return s;
+    return -1;
+}
+
+// A plain decimal number; no "nan", "inf", hex or trailing text.
+std::optional<double> PlainNumber(const std::string& text) {
+    std::string s = text;
+    if (!s.empty() && s[0] == '+')
+        s.erase(0, 1);
+    if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '-' || s[0] == '.'))
+        return std::nullopt;
+    for (char c : s)
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.' || c == 'e' ||
+              c == 'E'))
+            return std::nullopt;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+bool Whole(double v) {
+    return v == std::trunc(v);
+}
+
+// The slot value for a user value in the unit dump prints, or why it cannot be taken.
+std::optional<int32_t> SlotValue(int slot, double v, std::string& why) {
+    const std::string name = SlotName(slot);
+    auto whole = [&](double lo, double hi, const char* unit) -> std::optional<int32_t> {
+        if (!Whole(v) || v < lo || v > hi) {
+            why = name + " takes a whole number from " + DumpNumber(lo) + " to " + DumpNumber(hi) + unit;
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(v);
+    };
+    auto floating = [&](double lo, double hi, const char* unit,
+                        bool loOpen = false) -> std::optional<int32_t> {
+        if (v > hi || v < lo || (loOpen && v == lo)) {
+            why = name + " takes a number " + (loOpen ? "above " : "from ") + DumpNumber(lo) + " to " +
+                  DumpNumber(hi) + unit;
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(FloatBits(static_cast<float>(v)));
+    };
+    auto hundredths = [&](double lo, double hi, const char* unit, double scale) -> std::optional<int32_t> {
+        const double steps = std::round(v * 100);
+        if (v < lo || v > hi || std::fabs(steps - v * 100) > 1e-6) {
+            why = name + " takes a number from " + DumpNumber(lo) + " to " + DumpNumber(hi) + unit +
+                  " in steps of 0.01";
+            return std::nullopt;
+        }
+        if (scale == 0) // held as a float of the steps
+            return static_cast<int32_t>(FloatBits(static_cast<float>(steps)));
+        return static_cast<int32_t>(steps);
+    };
+    if ((slot >= SET_MIC_ROUTE_A && slot < SET_MIC_ROUTE_A + 4) ||
+        (slot >= SET_MIC_ROUTE_B && slot < SET_MIC_ROUTE_B + 4)) {
+        if (v != 0 && v != 100) {
+            why = name + " takes 100 (the microphone feeds this set) or 0 (the other set)";
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(v);
+    }
+    const SlotRow& row = GetSlotRow(slot);
+    switch (row.enc) {
+    case SlotEnc::None:
+        why = name + " has no processor parameter of its own" +
+              (slot == SET_MIC_BOOST_ON2 ? std::string("; it follows SET_MIC_BOOST_ON") : std::string());
+        return std::nullopt;
+    case SlotEnc::Pct:
+    case SlotEnc::PctPlus:
+        return whole(0, 100, " %");
+    case SlotEnc::Gate:
+        return hundredths(0, 100, " %", 1);
+    case SlotEnc::Int:
+        return whole(0, 255, "");
+    case SlotEnc::NotF:
+    case SlotEnc::Phase:
+    case SlotEnc::DelayWhole:
+    case SlotEnc::MicBoost:
+        return whole(0, 1, "");
+    case SlotEnc::IntPlus5:
+        return whole(-5, 250, "");
+    case SlotEnc::IntMs:
+        return whole(0, 100000, " ms");
+    case SlotEnc::Hz:
+        return whole(1, 24000, " Hz (1 is off)");
+    case SlotEnc::Ms:
+        return floating(0, 100000, " ms");
+    case SlotEnc::FloatPct:
+        return hundredths(0, 1000, " s", 0);
+    case SlotEnc::Raw:
+        return floating(-1000, 1000, " dB");
+    case SlotEnc::Comp: {
+        const std::string unit = SlotUser(slot).unit;
+        if (unit == ":1")
+            return floating(1, 1000, ":1");
+        if (unit == "ms")
+            return floating(0, 100000, " ms", true);
+        return floating(-1000, 1000, " dB");
+    }
+    }
+    return std::nullopt;
+}
+
+std::string SlotLine(int slot) {
+    const SlotUserValue u = SlotUser(slot);
+    return SlotName(slot) + " = " + DumpNumber(u.value) + (u.unit[0] ? " " : "") + u.unit;
+}
+
+const char* PlainTypeName(int type) {
+    static const char* const kNames[] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
+    return type >= 0 && type <= EQ_HS ? kNames[type] : "OFF";
+}
+
+std::string EqTitle(int eq) {
+    return std::string(kEqNumbers[eq].szName) + " (" + kEqShortNames[eq] + ")";
+}
+
+void PrintEq(int eq, bool bJson) {
+    const std::vector<EqBandSetting> bands = ReadEqBandSettings(eq);
+    std::ostringstream out;
+    if (bJson) {
+        out << "{\"eq\":" << DumpJsonString(kEqShortNames[eq])
+            << ",\"name\":" << DumpJsonString(kEqNumbers[eq].szName) << ",\"bands\":[";
+        for (size_t b = 0; b < bands.size(); ++b) {
+            const EqBandSetting& s = bands[b];
+            out << (b ? "," : "") << "{\"band\":" << b + 1
+                << ",\"type\":" << DumpJsonString(PlainTypeName(s.nType))
+                << ",\"gain_db\":" << DumpNumber(s.fGain) << ",\"freq_hz\":" << DumpNumber(s.fFreq)
+                << ",\"q\":" << DumpNumber(s.fQ);
+            if (!s.strSpecial.empty())
+                out << ",\"special\":" << DumpJsonString(s.strSpecial);
+            out << "}";
+        }
+        out << "]}\n";
+    } else {
+        out << EqTitle(eq) << "\n";
+        for (size_t b = 0; b < bands.size(); ++b) {
+            const EqBandSetting& s = bands[b];
+            char line[128];
+            std::snprintf(line, sizeof line, "band %2zu: %-3s %+5.1f dB %6.0f Hz  Q %.3f", b + 1,
+                          PlainTypeName(s.nType), s.fGain, s.fFreq, s.fQ);
+            out << line;
+            if (!s.strSpecial.empty())
+                out << "  (" << s.strSpecial << ")";
+            out << "\n";
+        }
+    }
+    std::cout << out.str();
+}
+
+void ApplySet(const ScriptSet& set) {
+    const int slot = set.nSlot;
+    // Microphone routing is one choice shown twice: the other set's slot follows, as in the window.
+    if (slot >= SET_MIC_ROUTE_A && slot < SET_MIC_ROUTE_A + 4)
+        SetMicRoute(slot - SET_MIC_ROUTE_A, set.nValue != 0);
+    else if (slot >= SET_MIC_ROUTE_B && slot < SET_MIC_ROUTE_B + 4)
+        SetMicRoute(slot - SET_MIC_ROUTE_B, set.nValue == 0);
+    else
+        SetSlot(slot, set.nValue);
+}
+
+} // namespace
+
+bool IsScriptCommand(const std::string& command) {
+    return command == "get" || command == "set" || command == "eq";
+}
+
+int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& job) {
+    job = ScriptJob{};
+    job.bJson = bJson;
+    const std::string& cmd = args.at(0);
+    if (cmd == "get") {
+        job.kind = ScriptJob::Kind::Get;
+        if (args.size() < 2)
+            return UsageError("get takes one or more setting names, such as SET_MIC_VOLUME");
+        for (size_t i = 1; i < args.size(); ++i) {
+            const int slot = SlotOfName(args[i]);
+            if (slot < 0)
+                return UsageError("unknown setting \"" + args[i] +
+                                  "\"; the names are those m7qctl dump prints, such as SET_MIC_LEVEL[2]");
+            job.slots.push_back(slot);
+        }
+        return kExitOk;
+    }
+    if (cmd == "set") {
+        job.kind = ScriptJob::Kind::Set;
+        if (bJson)
+            return UsageError("--json belongs to dump, get and eq show");
+        if (args.size() < 3 || args.size() % 2 == 0)
+            return UsageError("set takes pairs of a setting name and a value, such as SET_MIC_VOLUME 60");
+        for (size_t i = 1; i + 1 < args.size(); i += 2) {
+            const int slot = SlotOfName(args[i]);
+            if (slot < 0)
+                return UsageError("unknown setting \"" + args[i] +
+                                  "\"; the names are those m7qctl dump prints, such as SET_MIC_LEVEL[2]");
+            const std::optional<double> v = PlainNumber(args[i + 1]);
+            if (!v)
+                return UsageError(SlotName(slot) + ": \"" + args[i + 1] + "\" is not a number");
+            std::string why;
+            const std::optional<int32_t> value = SlotValue(slot, *v, why);
+            if (!value)
+                return UsageError(why);
+            job.sets.push_back({slot, *value});
+        }
+        return kExitOk;
+    }
+    // eq show|export|import EQ [FILE]
+    if (args.size() < 3)
+        return UsageError("eq takes show EQ, export EQ FILE or import EQ FILE");
+    const std::string& verb = args[1];
+    job.nEq = EqFromShortName(args[2]);
+    if (verb == "show") {
+        job.kind = ScriptJob::Kind::EqShow;
+        if (args.size() != 3)
+            return UsageError("eq show takes one equaliser");
+    } else if (verb == "export" || verb == "import") {
+        job.kind = verb == "export" ? ScriptJob::Kind::EqExport : ScriptJob::Kind::EqImport;
+        if (args.size() != 4)
+            return UsageError("eq " + verb + " takes an equaliser and a file");
+        if (bJson)
+            return UsageError("--json belongs to dump, get and eq show");
+        job.strPath = args[3];
+    } else {
+        return UsageError("eq takes show, export or import, not \"" + verb + "\"");
+    }
+    if (job.nEq < 0)
+        return UsageError("unknown equaliser \"" + args[2] + "\"; the equalisers are " + EqShortNameList());
+    if (job.kind == ScriptJob::Kind::EqImport) {
+        job.filters = ReadFilterFile(job.strPath, EqUserBands(job.nEq));
+        const std::string where = job.strPath + ": ";
+        if (!job.filters.bOk) {
+            std::cerr << "m7qctl: " << (job.filters.error.nLine > 0 ? where : "")
+                      << FormatFilterNote(job.filters.error) << "\n"
+                      << "m7qctl: nothing was changed\n";
+            return kExitFile;
+        }
+        for (const FilterTextNote& w : job.filters.warnings)
+            std::cerr << "m7qctl: " << where << FormatFilterNote(w) << "\n";
+    }
+    return kExitOk;
+}
+
+bool ScriptChangesStore(const ScriptJob& job) {
+    return job.kind == ScriptJob::Kind::Set || job.kind == ScriptJob::Kind::EqImport;
+}
+
+int RunScript(const ScriptJob& job) {
+    switch (job.kind) {
+    case ScriptJob::Kind::Get: {
+        auto lock = LockStore();
+        std::ostringstream out;
+        if (job.bJson) {
+            out << "{";
+            for (size_t i = 0; i < job.slots.size(); ++i)
+                out << (i ? "," : "") << DumpJsonString(SlotName(job.slots[i])) << ":"
+                    << DumpNumber(SlotUser(job.slots[i]).value);
+            out << "}\n";
+        } else {
+            for (int slot : job.slots)
+                out << SlotLine(slot) << "\n";
+        }
+        std::cout << out.str();
+        return kExitOk;
+    }
+    case ScriptJob::Kind::Set:
+        for (const ScriptSet& set : job.sets) {
+            ApplySet(set);
+            auto lock = LockStore();
+            std::cout << SlotLine(set.nSlot) << "\n";
+        }
+        return kExitOk;
+    case ScriptJob::Kind::EqShow:
+        PrintEq(job.nEq, job.bJson);
+        return kExitOk;
+    case ScriptJob::Kind::EqExport: {
+        const std::string text = WriteFilterText(ReadEqBandSettings(job.nEq), EqTitle(job.nEq));
+        const FileResult r = WriteFilterFile(job.strPath, text);
+        if (!r.bOk) {
+            std::cerr << "m7qctl: " << r.strError << "\n";
+            return kExitFile;
+        }
+        std::cout << "exported " << kEqShortNames[job.nEq] << " to " << job.strPath << "\n";
+        return kExitOk;
+    }
+    case ScriptJob::Kind::EqImport: {
+        const EqApplyResult r = ApplyEqBands(job.nEq, job.filters.bands);
+        if (!r.bOk) {
+            std::cerr << "m7qctl: the filters do not fit " << kEqShortNames[job.nEq] << "\n";
+            return kExitFile;
+        }
+        std::cout << "imported " << job.filters.nFilters << " filter"
+                  << (job.filters.nFilters == 1 ? "" : "s") << " into " << kEqShortNames[job.nEq] << " ("
+                  << r.nBandsWritten << " bands written)\n";
+        if (r.bCrossoverKept)
+            std::cout << "band " << kCrossoverBand + 1 << " keeps its crossover: no filter line names it\n";
+        return kExitOk;
+    }
+    }
+    return kExitUsage;
+}
+
+int RunScriptOnDevice(const ScriptJob& job, CUsbLink& link) {
+    const int status = RunScript(job);
+    if (!ScriptChangesStore(job))
+        return status;
+    link.AwaitReply();
+    if (!link.IsOpen()) {
+        std::cerr << "m7qctl: the processor went away before every change was sent\n";
+        return kExitDevice;
+    }
+    return status;
+}
+
+int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
+    ResetStoreAtStartup();
+    const ModeFileResult loaded = LoadModeFile(path);
+    if (!loaded.bOk) {
+        std::cerr << "m7qctl: " << loaded.strError << "\n";
+        return kExitFile;
+    }
+    const bool changes = ScriptChangesStore(job);
+    if (loaded.bTruncated)
+        std::cerr << "m7qctl: " << path << " is shorter than its version " << loaded.nVersion
+                  << " says; the rest comes from the start-up values" << (changes ? " when it is saved" : "")
+                  << "\n";
+    const int status = RunScript(job);
+    if (status != kExitOk || !changes)
+        return status;
+    const FileResult saved = SaveModeFile(path);
+    if (!saved.bOk) {
+        std::cerr << "m7qctl: " << saved.strError << "\n";
+        return kExitFile;
+    }
+    if (loaded.nVersion != kModeFileVersion)
+        std::cerr << "m7qctl: " << path << " was a version " << loaded.nVersion << " file; it is now version "
+                  << kModeFileVersion << "\n";
+    return kExitOk;
+}

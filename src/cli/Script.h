@@ -1,0 +1,49 @@
+// m7qctl's scripting commands: get and set of setting slots by the names dump prints, and
+// eq show / export / import of filter texts, on the processor or offline on a mode file (--file).
+#pragma once
+
+#include "files/FilterText.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CUsbLink;
+
+// get, set and eq.
+bool IsScriptCommand(const std::string& command);
+
+struct ScriptSet {
+    int nSlot = -1;
+    int32_t nValue = 0; // as the slot stores it (float slots: the bit pattern)
+};
+
+struct ScriptJob {
+    enum class Kind { Get, Set, EqShow, EqExport, EqImport };
+    Kind kind = Kind::Get;
+    bool bJson = false;
+    std::vector<int> slots;      // get
+    std::vector<ScriptSet> sets; // set, in command-line order
+    int nEq = -1;                // eq: EQ number 0..14
+    std::string strPath;         // eq export / import: the filter file
+    FilterTextResult filters;    // eq import: read before anything is opened
+};
+
+// Checks the command line (args[0] is the command), resolves names, converts values and reads the
+// filter file of an import, all before any device or mode file is touched. Prints what is wrong
+// and returns 2 (usage) or 3 (file); 0 when the job may run.
+int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& job);
+
+// True for jobs that change the store (set, eq import).
+bool ScriptChangesStore(const ScriptJob& job);
+
+// Runs the job on the store as it stands, sending its edits on the current link; the exit status.
+int RunScript(const ScriptJob& job);
+
+// On the processor, after the read-all: runs the job and waits for the last reply. 1 when the
+// processor went away meanwhile.
+int RunScriptOnDevice(const ScriptJob& job, CUsbLink& link);
+
+// --file: reads the mode file into the store, runs the job without a link and, when it changed the
+// store, saves the file as version 8 with the atomic save. A failure leaves the file as it was.
+int RunScriptOnFile(const ScriptJob& job, const std::string& path);

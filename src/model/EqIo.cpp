@@ -1,0 +1,155 @@
+#include "model/EqIo.h"
+
+#include "model/Compound.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+const std::array<const char*, kEqNumberCount> kEqShortNames = {
+    "mic-a", "mic-b", "reverb-a", "reverb-b", "echo-a", "echo-b", "music", "out1",
+    "out2",  "out3",  "out4",     "out5",     "out6",   "out7",   "out8"};
+
+int EqFromShortName(std::string_view name) {
+    for (int eq = 0; eq < kEqNumberCount; ++eq) {
+        const std::string_view known = kEqShortNames[eq];
+        if (known.size() == name.size() &&
+            std::equal(known.begin(), known.end(), name.begin(),
+                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+            return eq;
+    }
+    return -1;
+}
+
+std::string EqShortNameList() {
+    std::string out;
+    for (const char* name : kEqShortNames)
+        out += (out.empty() ? "" : ", ") + std::string(name);
+    return out;
+}
+
+bool IsOutputEq(int eq) {
+    return eq >= 7 && eq < kEqNumberCount;
+}
+
+int EqUserBands(int eq) {
+    if (eq < 0 || eq >= kEqNumberCount)
+        return 0;
+    return std::min(kEqNumbers[eq].nBands, 10);
+}
+
+float BandQMax(int type) {
+    return type == EQ_PEQ ? kBandQMaxPeq : kBandQMaxOther;
+}
+
+namespace {
+
+constexpr int kCompanions = 3;
+
+std::array<int, 4> CrossoverCodes(int eq) {
+    const EqNumberInfo& info = kEqNumbers[eq];
+    std::array<int, 4> codes{};
+    for (int j = 0; j < 4; ++j)
+        codes[j] = ReadBand(info.nGroup, info.nFirstBand + kCrossoverBand + j).nType;
+    return codes;
+}
+
+bool IsCrossover(const std::array<int, 4>& codes) {
+    if (codes[0] > EQ_HS)
+        return true;
+    // Off or flat PEQ companions leave band 9 a plain band.
+    return std::any_of(codes.begin() + 1, codes.end(), [](int c) { return c != EQ_OFF && c != EQ_PEQ; });
+}
+
+std::string CrossoverName(const std::array<int, 4>& codes) {
+    for (int f = 0; f < kCrossoverFamilyFlat; ++f) {
+        if (codes == kCrossoverFamilies[f].nLowPass)
+            return std::string("crossover ") + kCrossoverFamilies[f].szName + " low-pass";
+        if (codes == kCrossoverFamilies[f].nHighPass)
+            return std::string("crossover ") + kCrossoverFamilies[f].szName + " high-pass";
+    }
+    return "crossover sections " + std::to_string(codes[0]) + ", " + std::to_string(codes[1]) + ", " +
+           std::to_string(codes[2]) + ", " + std::to_string(codes[3]);
+}
+
+bool CarriesGain(int type) {
+    return type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
+}
+
+} // namespace
+
+bool EqHasCrossover(int eq) {
+    return IsOutputEq(eq) && IsCrossover(CrossoverCodes(eq));
+}
+
+EqBandSetting ReadEqBandSetting(int eq, int band) {
+    EqBandSetting s;
+    if (band < 0 || band >= EqUserBands(eq))
+        return s;
+    const EqNumberInfo& info = kEqNumbers[eq];
+    const BandValues v = ReadBand(info.nGroup, info.nFirstBand + band);
+    s.nType = v.nType;
+    s.fGain = v.fGain;
+    s.fFreq = v.fFreq;
+    s.fQ = v.fQ;
+    if (IsOutputEq(eq) && band == kCrossoverBand) {
+        const std::array<int, 4> codes = CrossoverCodes(eq);
+        if (IsCrossover(codes)) {
+            s.strSpecial = CrossoverName(codes);
+            s.nType = codes[0] <= EQ_HS ? codes[0] : IsHighPassType(codes[0]) ? EQ_HP : EQ_LP;
+            return s;
+        }
+    }
+    if (s.nType > EQ_HS) {
+        // No filter line can say it; the microphone, music and effect editors show it as off.
+        s.strSpecial = "section code " + std::to_string(s.nType);
+        s.nType = EQ_OFF;
+    }
+    return s;
+}
+
+std::vector<EqBandSetting> ReadEqBandSettings(int eq) {
+    std::vector<EqBandSetting> bands;
+    for (int b = 0; b < EqUserBands(eq); ++b)
+        bands.push_back(ReadEqBandSetting(eq, b));
+    return bands;
+}
+
+EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands) {
+    EqApplyResult result;
+    const int n = EqUserBands(eq);
+    if (n == 0 || static_cast<int>(bands.size()) > n)
+        return result;
+    const EqNumberInfo& info = kEqNumbers[eq];
+    const bool keepCrossover = EqHasCrossover(eq) && (static_cast<int>(bands.size()) <= kCrossoverBand ||
+                                                      bands[kCrossoverBand].nLine == 0);
+    result.bOk = true;
+    for (int b = 0; b < n; ++b) {
+        if (b == kCrossoverBand && IsOutputEq(eq) && keepCrossover) {
+            result.bCrossoverKept = true;
+            continue;
+        }
+        const EqBandSetting s = b < static_cast<int>(bands.size()) ? bands[b] : EqBandSetting{};
+        const int band = info.nFirstBand + b;
+        const BandValues now = ReadBand(info.nGroup, band);
+        const int type = std::clamp(s.nType, static_cast<int>(EQ_OFF), static_cast<int>(EQ_HS));
+        const float gain = CarriesGain(type) && std::isfinite(s.fGain)
+                               ? std::clamp(s.fGain, kBandGainMin, kBandGainMax)
+                               : 0.0f;
+        float freq = s.fFreq > 0 ? s.fFreq : now.fFreq;
+        float q = s.fQ > 0 ? s.fQ : now.fQ;
+        // A stored value outside the limits (a foreign image) must not reach the biquad design.
+        freq = std::isfinite(freq) ? std::trunc(std::clamp(freq, kBandFreqMin, kBandFreqMax)) : kBandFreqMin;
+        // An off band keeps any Q a PEQ may have: it shapes nothing while the band is off.
+        const float qMax = type == EQ_OFF ? kBandQMaxPeq : BandQMax(type);
+        q = std::isfinite(q) ? std::clamp(q, kBandQMin, qMax) : kBandQMin;
+        WriteBandAndCoeffs(info.nGroup, band, gain, freq, q, type);
+        ++result.nBandsWritten;
+        if (IsOutputEq(eq) && b == kCrossoverBand) {
+            // A plain band 9 leaves its companions transparent, as the editor's type presets do.
+            for (int j = 1; j <= kCompanions; ++j)
+                WriteBandAndCoeffs(info.nGroup, band + j, 0.0f, freq, q, EQ_PEQ);
+        }
+    }
+    return result;
+}

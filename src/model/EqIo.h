@@ -1,0 +1,64 @@
+// The fifteen equalisers by their short names, their bands as the editors show them, and writing a
+// whole list of bands into one equaliser (filter-text import, from the command line or the window).
+#pragma once
+
+#include "model/ParamStore.h"
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Command-line names of EQ numbers 0..14, in that order.
+extern const std::array<const char*, kEqNumberCount> kEqShortNames;
+// EQ number of a short name (any case); -1 when there is none.
+int EqFromShortName(std::string_view name);
+// "mic-a, mic-b, ..., out8" for messages.
+std::string EqShortNameList();
+
+// Output channels carry the crossover on band 9 with companions 10..12.
+bool IsOutputEq(int eq);
+// Bands a user edits: 7 on the effect EQs, 10 on the others (an output channel's crossover companions
+// are not bands of their own); 0 for a number outside 0..14.
+int EqUserBands(int eq);
+
+// Band limits of the band editor.
+constexpr float kBandGainMin = -15, kBandGainMax = 15;
+constexpr float kBandFreqMin = 20, kBandFreqMax = 20000;
+constexpr float kBandQMin = 0.1f, kBandQMaxPeq = 30, kBandQMaxOther = 2;
+float BandQMax(int type); // 30 for PEQ, 2 for every other type
+
+// One band as a filter list names it, or as an export shows it.
+struct EqBandSetting {
+    int nType = EQ_OFF; // 0..5
+    float fGain = 0;    // dB; only PEQ, LS and HS carry a gain
+    float fFreq = 0;    // Hz; 0 keeps the band's own frequency
+    float fQ = 0;       // 0 keeps the band's own Q
+    int nLine = 0;      // text line that set the band; 0 when no filter named it
+    // Export only: non-empty when the band holds what a plain band type cannot say (a crossover, a
+    // section code above 5); names it.
+    std::string strSpecial;
+};
+
+// Band `band` (0-based) of EQ `eq` as stored. A crossover on an output channel's band 9, or a section
+// code above 5, is described in strSpecial; nType is then the plain type it is shown as.
+EqBandSetting ReadEqBandSetting(int eq, int band);
+std::vector<EqBandSetting> ReadEqBandSettings(int eq); // every user band
+
+// True when band 9 of output EQ `eq` holds a crossover (sections other than one plain band over
+// transparent companions).
+bool EqHasCrossover(int eq);
+
+struct EqApplyResult {
+    bool bOk = false;            // false: nothing written (EQ number or band count out of range)
+    int nBandsWritten = 0;       // band records written, companions not counted
+    bool bCrossoverKept = false; // an output channel's crossover stayed, no filter naming band 9
+};
+
+// Writes every user band of EQ `eq` in band order from `bands` (at most EqUserBands(eq) entries),
+// each exactly as the band editor writes a band: record, then coefficients; band 9 of an output
+// channel followed by its companions 10..12 (transparent PEQ sections at band 9's frequency and Q).
+// Bands past the list are set off with gain 0, keeping their frequency and Q. An output channel's
+// crossover on band 9 stays when no filter names band 9. Values are held to the band limits.
+EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands);
