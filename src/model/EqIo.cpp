@@ -28,10 +28,6 @@ std::string EqShortNameList() {
     return out;
 }
 
-bool IsOutputEq(int eq) {
-    return eq >= 7 && eq < kEqNumberCount;
-}
-
 int EqUserBands(int eq) {
     if (eq < 0 || eq >= kEqNumberCount)
         return 0;
@@ -130,8 +126,7 @@ EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands) {
             continue;
         }
         const EqBandSetting s = b < static_cast<int>(bands.size()) ? bands[b] : EqBandSetting{};
-        const int band = info.nFirstBand + b;
-        const BandValues now = ReadBand(info.nGroup, band);
+        const BandValues now = ReadBand(info.nGroup, info.nFirstBand + b);
         const int type = std::clamp(s.nType, static_cast<int>(EQ_OFF), static_cast<int>(EQ_HS));
         const float gain = CarriesGain(type) && std::isfinite(s.fGain)
                                ? std::clamp(s.fGain, kBandGainMin, kBandGainMax)
@@ -143,13 +138,11 @@ EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands) {
         // An off band keeps any Q a PEQ may have: it shapes nothing while the band is off.
         const float qMax = type == EQ_OFF ? kBandQMaxPeq : BandQMax(type);
         q = std::isfinite(q) ? std::clamp(q, kBandQMin, qMax) : kBandQMin;
-        WriteBandAndCoeffs(info.nGroup, band, gain, freq, q, type);
+        // A plain band 9 of an output EQ leaves its companions transparent, as the editor's presets do.
+        const BandValues flat{0.0f, freq, q, EQ_PEQ};
+        const std::array<BandValues, kCompanions> companions{flat, flat, flat};
+        WriteEqBand(eq, b, BandValues{gain, freq, q, type}, companions);
         ++result.nBandsWritten;
-        if (IsOutputEq(eq) && b == kCrossoverBand) {
-            // A plain band 9 leaves its companions transparent, as the editor's type presets do.
-            for (int j = 1; j <= kCompanions; ++j)
-                WriteBandAndCoeffs(info.nGroup, band + j, 0.0f, freq, q, EQ_PEQ);
-        }
     }
     return result;
 }

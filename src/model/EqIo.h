@@ -2,6 +2,7 @@
 // whole list of bands into one equaliser (filter-text import, from the command line or the window).
 #pragma once
 
+#include "model/Eq.h"
 #include "model/ParamStore.h"
 
 #include <array>
@@ -17,8 +18,6 @@ int EqFromShortName(std::string_view name);
 // "mic-a, mic-b, ..., out8" for messages.
 std::string EqShortNameList();
 
-// Output channels carry the crossover on band 9 with companions 10..12.
-bool IsOutputEq(int eq);
 // Bands a user edits: 7 on the effect EQs, 10 on the others (an output channel's crossover companions
 // are not bands of their own); 0 for a number outside 0..14.
 int EqUserBands(int eq);
