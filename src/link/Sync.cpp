@@ -361,7 +361,7 @@ void CConnection::Recall(uint8_t command, int n) {
 }
 
 void CConnection::LivePollTick() {
-    if (g_bPollAllowed && g_bPeakPoll && m_link.IsOpen())
+    if (LivePollAllowed() && g_bPeakPoll && m_link.IsOpen())
         SendCommand(CMD_GET_LIVE);
 }
 
