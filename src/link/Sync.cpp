@@ -6,6 +6,7 @@
 #include "model/Compound.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "plugs/PlugModel.h"
 
 #include <algorithm>
 #include <cctype>
@@ -70,6 +71,7 @@ bool CConnection::Connect() {
         return false;
     if (!m_link.Open())
         return false;
+    g_bPlugDataLoaded = 0; // a new connection reads the plug data again
     StartReadAll();
     return true;
 }
