@@ -29,6 +29,8 @@ public:
     virtual void OnKeyLearned(uint8_t code) { (void)code; }
     // A Z-Wave event for the plug window (w, l as the plug flows define them).
     virtual void OnPlugEvent(uint32_t w, uint32_t l) { (void)w, (void)l; }
+    // A plug worker's progress for the plug window (w, l as the plug flows define them).
+    virtual void OnPlugProgress(uint32_t w, uint32_t l) { (void)w, (void)l; }
     // A read-all (0) or write-all (1) worker ended; the handler runs CConnection::OnSyncFinished.
     virtual void OnSyncFinished(int kind) { (void)kind; }
     // The store changed in `regions` (StoreRegion bits). Raised for every report, from the reader

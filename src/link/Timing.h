@@ -23,7 +23,15 @@ constexpr ms kLivePoll{300};
 constexpr ms kModeSetToStore{20};
 constexpr ms kFadeStep{30};
 constexpr ms kMusicRampStep{100};
-constexpr ms kPlugWait{6000};
+constexpr ms kPlugWait{6000};      // a plug's transmission or node report: 600 polls of 10 ms
+constexpr ms kPlugLoadStart{2000}; // plug data load: before the node list is asked for
+constexpr ms kNodeListWait{6000};  // the node list: 200 polls of 30 ms
+constexpr ms kPlugStepPause{20};   // after each plug transmission and each scene step
+constexpr ms kPlugLoadEnd{100};    // plug data load and network reset: after the last read
+constexpr ms kSwitchAllEnd{50};    // switch all: after the last plug
+constexpr ms kSceneWaitUnit{1000}; // a scene's wait step counts in these
+constexpr ms kPlugSetDialog{100};  // a single plug set: delay before the wait dialog shows
+constexpr ms kWaitFinish{1000};    // a finished wait shows its last text this long
 constexpr ms kWaitDialog{20000};
 constexpr ms kSyncDialog{30000};
 } // namespace timing

@@ -115,7 +115,13 @@ private:
     std::function<void(const Report&)> m_watch;
 };
 
-// Live-status polling: allowed except while a bulk transfer runs or after a reader failure.
+// Live-status polling needs three things, kept apart so that one's end does not undo another:
+// no bulk transfer running (cleared and set by the synchronisation worker), no smart-plug window
+// open (set while it is), and a link whose reader has not failed (cleared by the failure, set again
+// when the link opens).
 extern std::atomic<int> g_bPollAllowed;
+extern std::atomic<int> g_bPlugWindowOpen;
+extern std::atomic<int> g_bLinkHealthy;
+bool LivePollAllowed();
 // The user's choice to poll the live status at all.
 extern std::atomic<int> g_bPeakPoll;

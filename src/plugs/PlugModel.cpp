@@ -5,7 +5,9 @@
 #include "model/ParamStore.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -15,11 +17,141 @@ std::atomic<int> g_bNodeListReceived{0};
 std::atomic<int> g_bNodeReplied{0};
 std::atomic<int> g_bSendDone{0};
 std::atomic<int> g_bPlugDataLoaded{0};
+std::atomic<uint32_t> g_nPlugReadReplies{0};
+
+namespace {
+std::mutex s_flagMutex;
+std::condition_variable s_flagCv;
+int s_nWaiters = 0; // under s_flagMutex
+
+bool ValidNode(int node) {
+    return node >= kControllerNode && node <= kMaxPlugNode;
+}
+} // namespace
+
+void NotifyPlugFlags() {
+    {
+        // Taken so that a waiter between its check and its wait cannot miss this.
+        std::lock_guard lock(s_flagMutex);
+    }
+    s_flagCv.notify_all();
+}
+
+bool WaitPlugFlags(std::chrono::milliseconds timeout, const std::function<bool()>& done,
+                   const std::atomic<bool>& stop) {
+    std::unique_lock lock(s_flagMutex);
+    ++s_nWaiters;
+    s_flagCv.wait_for(lock, timeout, [&] { return stop.load() || done(); });
+    --s_nWaiters;
+    return done();
+}
+
+int PlugWaiters() {
+    std::lock_guard lock(s_flagMutex);
+    return s_nWaiters;
+}
+
+PlugRecordBytes MakePlugRecord(int kind, std::u16string_view name) {
+    PlugRecordBytes r{};
+    const auto k = static_cast<uint32_t>(kind);
+    for (int i = 0; i < 4; ++i)
+        r[i] = static_cast<uint8_t>(k >> (8 * i));
+    const size_t n = std::min<size_t>(name.size(), kPlugNameChars);
+    for (size_t i = 0; i < n; ++i) {
+        r[4 + 2 * i] = static_cast<uint8_t>(name[i]);
+        r[5 + 2 * i] = static_cast<uint8_t>(name[i] >> 8);
+    }
+    return r;
+}
+
+bool NodePresent(int node) {
+    if (node < 0 || node > kMaxPlugNode)
+        return false;
+    auto lock = LockStore();
+    return g_Status.byPlugTable[node][0] != 0;
+}
+
+std::vector<int> PresentPlugs() {
+    std::vector<int> ids;
+    auto lock = LockStore();
+    for (int n = 1; n <= kMaxPlugNode; ++n)
+        if (g_Status.byPlugTable[n][0] != 0 && g_Status.byPlugTable[n][0] != 1)
+            ids.push_back(n);
+    return ids;
+}
+
+PlugRecordBytes PlugRecord(int node) {
+    PlugRecordBytes r{};
+    if (!ValidNode(node))
+        return r;
+    auto lock = LockStore();
+    std::copy_n(g_PlugMem.byData.begin() + PlugRecordAddress(node), kPlugRecordSize, r.begin());
+    return r;
+}
+
+int PlugKind(int node) {
+    const PlugRecordBytes r = PlugRecord(node);
+    return static_cast<int>(r[0] | (r[1] << 8) | (r[2] << 16) | (uint32_t(r[3]) << 24));
+}
+
+std::u16string PlugName(int node) {
+    const PlugRecordBytes r = PlugRecord(node);
+    std::u16string name;
+    for (int i = 0; i < kPlugNameChars + 1; ++i) {
+        const char16_t c = static_cast<char16_t>(r[4 + 2 * i] | (r[5 + 2 * i] << 8));
+        if (c == 0)
+            break;
+        name.push_back(c);
+    }
+    return name;
+}
+
+int PlugLevel(int node) {
+    if (!ValidNode(node))
+        return 0;
+    auto lock = LockStore();
+    return g_Status.byPlugTable[node][1];
+}
+
+void SetPlugRecord(int node, const PlugRecordBytes& record) {
+    if (!ValidNode(node))
+        return;
+    auto lock = LockStore();
+    std::copy(record.begin(), record.end(), g_PlugMem.byData.begin() + PlugRecordAddress(node));
+}
+
+SceneSteps GetScene(int scene) {
+    SceneSteps steps{};
+    if (scene < 0 || scene >= kScenes)
+        return steps;
+    auto lock = LockStore();
+    const uint8_t* p = &g_PlugMem.byData[SceneAddress(scene)];
+    for (int i = 0; i < kSceneSteps; ++i)
+        steps[i] = {p[2 * i], p[2 * i + 1]};
+    return steps;
+}
+
+std::array<uint8_t, kSceneSize> SceneBytes(const SceneSteps& steps) {
+    std::array<uint8_t, kSceneSize> bytes{};
+    for (int i = 0; i < kSceneSteps; ++i) {
+        bytes[2 * i] = steps[i].byTarget;
+        bytes[2 * i + 1] = steps[i].byValue;
+    }
+    return bytes;
+}
+
+void SetScene(int scene, const SceneSteps& steps) {
+    if (scene < 0 || scene >= kScenes)
+        return;
+    const auto bytes = SceneBytes(steps);
+    auto lock = LockStore();
+    std::copy(bytes.begin(), bytes.end(), g_PlugMem.byData.begin() + SceneAddress(scene));
+}
 
 void ZWaveReadMemFunc(const Report& report) {
     const int address = static_cast<int>(GetBE16(&report[2]));
     const int length = std::min<int>(report[4], kReportPayload);
-    int start, end;
+    int start = 0, end = 0;
     if (address < kPlugTableEnd) {
         start = address / kPlugRecordSize * kPlugRecordSize;
         end = kPlugTableEnd;
@@ -28,11 +160,13 @@ void ZWaveReadMemFunc(const Report& report) {
         end = kPlugMemorySize;
     } else {
         DebugText("ZWaveReadMemFunc over range");
-        return;
     }
-    const int n = std::min(length, end - start);
-    auto lock = LockStore();
-    std::memcpy(&g_PlugMem.byData[start], &report[5], n);
+    if (end > start) {
+        auto lock = LockStore();
+        std::memcpy(&g_PlugMem.byData[start], &report[5], std::min(length, end - start));
+    }
+    ++g_nPlugReadReplies; // every reply counts, copied or not
+    NotifyPlugFlags();
 }
 
 namespace {
@@ -133,6 +267,7 @@ void HandleZWaveReport(const Report& report) {
         auto lock = LockStore();
         event = DecodeFrame(report);
     }
+    NotifyPlugFlags();
     if (event)
         if (IConsoleEvents* sink = GetConsoleEvents())
             sink->OnPlugEvent(event->first, event->second);

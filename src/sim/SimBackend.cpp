@@ -96,6 +96,8 @@ int CSimBackend::Write(const uint8_t* buf, size_t length) {
     if (in[1] == CMD_GET_MODEL)
         ++m_nModelAsks;
     const std::vector<Report> replies = m_proc.Handle(in);
+    if (replies.empty())
+        ++m_counters.nUnanswered;
     if (m_faults.nUnplugAfter > 0 && m_nSinceFaults >= static_cast<uint64_t>(m_faults.nUnplugAfter)) {
         // The report got through; its answer goes with the cable. One cable, pulled once.
         m_faults.nUnplugAfter = 0;
@@ -234,6 +236,20 @@ bool CSimBackend::PressKey(uint8_t code) {
     if (m_opened == Opened::Ours)
         Deliver({*r});
     return true;
+}
+
+void CSimBackend::InjectZWave(const std::vector<uint8_t>& data) {
+    std::lock_guard lock(m_mutex);
+    if (m_opened == Opened::Ours)
+        Deliver({CSimProcessor::ZWaveRequest(data)});
+}
+
+bool CSimBackend::PressPlugButton(int id, uint8_t kind) {
+    std::lock_guard lock(m_mutex);
+    const std::vector<Report> frames = m_proc.PressPlugButton(id, kind);
+    if (m_opened == Opened::Ours)
+        Deliver(frames);
+    return !frames.empty() && frames[0][8] != 0x07;
 }
 
 bool CSimBackend::SaveState(const std::string& path, std::string& error) const {

@@ -43,6 +43,8 @@ struct SimCounters {
     uint64_t nDropped = 0;   // replies lost to silence or dropping
     uint64_t nGarbage = 0;   // garbage reports injected
     uint64_t nDelivered = 0; // reports handed out by Read
+    // Reports the processor gave no answer (a learning request waits for its key).
+    uint64_t nUnanswered = 0;
 };
 
 class CSimBackend : public IHidBackend {
@@ -70,6 +72,9 @@ public:
 
     // A key of the remote pressed on the processor; true when a learning request was waiting.
     bool PressKey(uint8_t code);
+    // Z-Wave: a frame the controller sends on its own, and a plug's button (CSimProcessor).
+    void InjectZWave(const std::vector<uint8_t>& data);
+    bool PressPlugButton(int id = 0, uint8_t kind = kSimPlugSwitch);
 
     // Direct access to the processor, under the backend's lock.
     template <class F> decltype(auto) WithProcessor(F&& f) {

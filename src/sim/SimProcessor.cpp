@@ -667,7 +667,7 @@ std::vector<Report> CSimProcessor::ModeNameReports() const {
 
 std::vector<Report> CSimProcessor::HandleZWave(const Report& in) {
     if (in[3] == kZwAck || in[3] == kZwNak || in[3] == kZwCan)
-        return {}; // the console's acknowledgements need no answer
+        return {ZWaveShort(kZwAck)}; // answered like every report, so that the next write goes at once
     const int n = in[4] - 2;
     if (in[3] != kZwSof || n < 1 || n > kZwMaxData)
         return {ZWaveShort(kZwNak)};
@@ -683,6 +683,8 @@ std::vector<Report> CSimProcessor::HandleZWave(const Report& in) {
 }
 
 std::vector<Report> CSimProcessor::ZWaveFunction(const std::vector<uint8_t>& d) {
+    if (auto held = ZWaveHeld(d))
+        return *held;
     auto at = [&](size_t i) -> uint8_t { return i < d.size() ? d[i] : 0; };
     switch (d[0]) {
     case kZwGetInitData: {
@@ -697,7 +699,7 @@ std::vector<Report> CSimProcessor::ZWaveFunction(const std::vector<uint8_t>& d) 
     case kZwSendData: {
         // node, command length L, L command bytes, transmit options, callback id
         if (d.size() < 3 || d.size() < 5u + d[2])
-            return {}; // a bare 0x13 aborts a transmission; nothing is ever pending here
+            return {}; // a bare 0x13 aborts a transmission; nothing is pending
         const int id = d[1];
         const size_t len = d[2];
         const uint8_t callback = d[4 + len];
@@ -750,6 +752,69 @@ std::vector<Report> CSimProcessor::ZWaveFunction(const std::vector<uint8_t>& d) 
 
 void CSimProcessor::ResetNetwork() {
     m_nodes.clear();
+    m_silentNodes.clear();
+    m_nPendingCallback = -1;
+    m_byModeFn = 0;
+}
+
+// The test hooks' part of a request: silent nodes, aborts, and modes held for a button. Nothing when
+// the request takes its ordinary course.
+std::optional<std::vector<Report>> CSimProcessor::ZWaveHeld(const std::vector<uint8_t>& d) {
+    const uint8_t fn = d[0];
+    if (fn == kZwSendData && d.size() == 1) {
+        if (m_nPendingCallback < 0)
+            return std::nullopt;
+        const auto callback = static_cast<uint8_t>(m_nPendingCallback);
+        m_nPendingCallback = -1;
+        return std::vector<Report>{ZWaveFrame(kZwRequest, {kZwSendData, callback, 0x01})};
+    }
+    if (fn == kZwSendData && d.size() >= 5u + (d.size() > 2 ? d[2] : 0) && m_silentNodes.count(d[1])) {
+        m_nPendingCallback = d[4 + d[2]];
+        return std::vector<Report>{};
+    }
+    if (fn != kZwAddNode && fn != kZwRemoveNode)
+        return std::nullopt;
+    if (d.size() > 1 && (d[1] & 0x0F) == kZwModeStop) {
+        m_byModeFn = 0;
+        return std::nullopt;
+    }
+    if (!m_bHoldForButton)
+        return std::nullopt;
+    m_byModeFn = fn;
+    m_byModeCallback = d.size() > 2 ? d[2] : 0;
+    return std::vector<Report>{ZWaveFrame(kZwRequest, {fn, m_byModeCallback, 0x01, 0x00})}; // ready
+}
+
+std::vector<Report> CSimProcessor::PressPlugButton(int id, uint8_t kind) {
+    const uint8_t fn = m_byModeFn;
+    if (!fn)
+        return {};
+    m_byModeFn = 0;
+    if (fn == kZwAddNode) {
+        if (id == 0)
+            id = FreeNodeId();
+        if (id && !m_nodes.count(id) && AddNode(id, kind))
+            return {ZWaveFrame(kZwRequest, {fn, m_byModeCallback, 0x05, static_cast<uint8_t>(id)})};
+    } else {
+        if (id == 0 && !m_nodes.empty())
+            id = m_nodes.rbegin()->first;
+        if (m_nodes.count(id)) {
+            RemoveNode(id);
+            return {ZWaveFrame(kZwRequest, {fn, m_byModeCallback, 0x06, static_cast<uint8_t>(id)})};
+        }
+    }
+    return {ZWaveFrame(kZwRequest, {fn, m_byModeCallback, 0x07, 0x00})};
+}
+
+Report CSimProcessor::ZWaveRequest(const std::vector<uint8_t>& data) {
+    return ZWaveFrame(kZwRequest, data);
+}
+
+void CSimProcessor::SetNodeSilent(int id, bool silent) {
+    if (silent)
+        m_silentNodes.insert(id);
+    else
+        m_silentNodes.erase(id);
 }
 
 int CSimProcessor::FreeNodeId() const {

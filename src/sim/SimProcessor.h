@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,18 @@ public:
     void RemoveNode(int id);
     const std::array<uint8_t, kSimPlugMemSize>& PlugMemory() const { return m_plugMem; }
 
+    // Z-Wave test hooks. A frame the controller sends on its own (a node report, a late callback).
+    static Report ZWaveRequest(const std::vector<uint8_t>& data);
+    // A silent node neither acknowledges a transmission nor reports; the transmission stays pending
+    // until the console aborts it (a bare 0x13), which fails it.
+    void SetNodeSilent(int id, bool silent);
+    // Inclusion and exclusion wait for a plug's button instead of completing at once.
+    void SetHoldForButton(bool hold) { m_bHoldForButton = hold; }
+    // A plug's button: completes a waiting inclusion (node `id` or the first free one, of `kind`) or
+    // exclusion (node `id` or the highest). Nothing when no mode waits.
+    std::vector<Report> PressPlugButton(int id = 0, uint8_t kind = kSimPlugSwitch);
+    bool ZWaveModeWaiting() const { return m_byModeFn != 0; }
+
     // The whole persistent state (not the live pattern or a pending learning request). Loading
     // a foreign, damaged or truncated image fails with a reason and leaves the state as it was.
     std::vector<uint8_t> SaveStateBytes() const;
@@ -100,6 +113,7 @@ public:
 private:
     std::vector<Report> HandleZWave(const Report& in);
     std::vector<Report> ZWaveFunction(const std::vector<uint8_t>& data);
+    std::optional<std::vector<Report>> ZWaveHeld(const std::vector<uint8_t>& data);
     Report ParamReply(const Report& in) const;
     Report MemReply(const Report& in) const;
     Report PlugReply(const Report& in) const;
@@ -117,5 +131,10 @@ private:
     std::array<uint8_t, kSimPlugMemSize> m_plugMem{};
     std::map<int, SimNode> m_nodes; // plug nodes 2..232
     int m_nLearnKey = 0;            // key 1..17 waiting for a press, 0 when none
+    std::set<int> m_silentNodes;
+    int m_nPendingCallback = -1; // a transmission to a silent node, until aborted
+    bool m_bHoldForButton = false;
+    uint8_t m_byModeFn = 0; // inclusion or exclusion waiting for a button, with its callback id
+    uint8_t m_byModeCallback = 0;
     uint32_t m_nLiveTick = 0;
 };

@@ -6,6 +6,7 @@
 #include "model/Compound.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "plugs/PlugModel.h"
 
 #include <algorithm>
 #include <cctype>
@@ -90,6 +91,7 @@ bool CConnection::Connect() {
         return false;
     if (!m_link.Open())
         return false;
+    g_bPlugDataLoaded = 0; // a new connection reads the plug data again
     StartReadAll();
     return true;
 }
@@ -444,7 +446,7 @@ void CConnection::Recall(uint8_t command, int n) {
 }
 
 void CConnection::LivePollTick() {
-    if (g_bPollAllowed && g_bPeakPoll && m_link.IsOpen())
+    if (LivePollAllowed() && g_bPeakPoll && m_link.IsOpen())
         SendCommand(CMD_GET_LIVE);
 }
 

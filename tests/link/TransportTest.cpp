@@ -157,14 +157,19 @@ TEST_F(TransportTest, AReadErrorStopsTheReaderAndEveryWrite) {
     for (int i = 0; i < 200 && !usb.ReaderEnded(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_TRUE(usb.ReaderEnded());
-    EXPECT_EQ(g_bPollAllowed.load(), 0);
+    EXPECT_EQ(g_bLinkHealthy.load(), 0);
+    EXPECT_EQ(g_bPollAllowed.load(), 1) << "the synchronisation's flag is its own";
+    EXPECT_FALSE(LivePollAllowed());
     const auto t0 = Clock::now();
     EXPECT_EQ(SendCommand(CMD_GET_MODE), 0);
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
     EXPECT_TRUE(usb.IsOpen()); // connected until closed
     usb.Close();
     EXPECT_FALSE(usb.IsOpen());
-    g_bPollAllowed = 1;
+    backend.bFailReads = false;
+    ASSERT_TRUE(usb.Open());
+    EXPECT_TRUE(LivePollAllowed()) << "a link opened again is healthy";
+    usb.Close();
 }
 
 TEST_F(TransportTest, CloseClearsTheLiveStatusAndStopsTheReader) {
