@@ -10,6 +10,7 @@
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "pages/PageHelpers.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
 
@@ -30,74 +31,6 @@
 #include <cmath>
 
 namespace {
-
-const QString kImageDir = QStringLiteral(":/resources/images/");
-
-// One SVG renderer per image, kept for the process.
-QSvgRenderer* Svg(const QString& name) {
-    static QHash<QString, QSvgRenderer*> cache;
-    auto it = cache.find(name);
-    if (it == cache.end())
-        it = cache.insert(name, new QSvgRenderer(kImageDir + name, qApp));
-    return it.value();
-}
-
-// The template's image push button: drawn from the output_button images, shown pressed on demand.
-class COutputButton : public QAbstractButton {
-public:
-    COutputButton(QWidget* parent, int id, bool pageButton) : QAbstractButton(parent), m_bPage(pageButton) {
-        SetCtrlId(this, id);
-        setFocusPolicy(Qt::TabFocus);
-        setAttribute(Qt::WA_Hover);
-    }
-    void SetShownPressed(bool pressed) {
-        if (m_bShownPressed != pressed) {
-            m_bShownPressed = pressed;
-            update();
-        }
-    }
-    bool ShownPressed() const { return m_bShownPressed; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const bool down = m_bShownPressed || isDown();
-        QString image = QStringLiteral("output_button.svg");
-        if (down)
-            image = QStringLiteral("output_button_pressed.svg");
-        else if (underMouse())
-            image = QStringLiteral("output_button_hover.svg");
-        else if (m_bPage)
-            image = QStringLiteral("output_button_page.svg");
-        Svg(image)->render(&p, QRectF(rect()));
-        QFont f = font();
-        f.setBold(down);
-        p.setFont(f);
-        p.setPen(down ? QColor(255, 255, 255) : QColor(30, 30, 30));
-        QRect r = rect();
-        if (m_bPage)
-            r.setRight(r.right() - 10); // leave the arrow free
-        p.drawText(r, Qt::AlignCenter, text());
-    }
-
-private:
-    bool m_bPage;
-    bool m_bShownPressed = false;
-};
-
-QLabel* MakeText(QWidget* parent, int id, Qt::Alignment align = Qt::AlignCenter) {
-    auto* label = new QLabel(parent);
-    if (id)
-        SetCtrlId(label, id);
-    label->setAlignment(align);
-    return label;
-}
-
-int SlotValue(int slot) {
-    auto lock = LockStore();
-    return g_Param.nSetting[slot];
-}
 
 QString RoleName(int role) {
     static const char* const kZh[8] = {"前置左", "前置右", "后环绕左", "后环绕右",
@@ -139,19 +72,12 @@ CDialogOutput::~CDialogOutput() = default;
 void CDialogOutput::CreateControls() {
     m_pBanner = MakeText(this, IDC_BANNER);
 
-    for (int k = 0; k < kOutputChannels; ++k) {
-        auto* button = new COutputButton(this, kChannelButtonIds[k], false);
-        connect(button, &QAbstractButton::clicked, this, [this, k] { SelectChannel(k); });
-        m_pChannelButtons[k] = button;
-    }
-    const int pageIds[3] = {IDC_BTN_LOCATION, IDC_BTN_DELAY, IDC_BTN_COMP};
-    const int pageTemplates[3] = {kSoundFieldTemplate, kDelayTemplate, kCompTemplate};
-    for (int j = 0; j < 3; ++j) {
-        auto* button = new COutputButton(this, pageIds[j], true);
-        const int t = pageTemplates[j];
-        connect(button, &QAbstractButton::clicked, this, [this, t] { emit OpenPage(t, m_nChannel); });
-        m_pPageButtons[j] = button;
-    }
+    m_pRow = std::make_unique<CChannelButtonRow>(
+        this, [this] { return m_nChannel; }, [this](int k) { SelectChannel(k); });
+    for (int k = 0; k < kOutputChannels; ++k)
+        m_pChannelButtons[k] = m_pRow->Channel(k);
+    for (int j = 0; j < 3; ++j)
+        m_pPageButtons[j] = m_pRow->PageButton(j);
 
     // All eight channels side by side, in a smaller type so that "Phase 180°" fits its column.
     QFont small = font();
@@ -179,6 +105,15 @@ void CDialogOutput::CreateControls() {
         m_pMix[j] = new CXBmpSlider(m_pMixGroup, kMixIds[j], true);
         m_pMix[j]->SetRange(0, 100);
         m_pMixText[j] = MakeText(m_pMixGroup, kMixTextIds[j]);
+        static constexpr int kBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO,
+                                         SET_OUT_MIX_MUSIC};
+        CSlotBinding mix;
+        mix.pSlider = m_pMix[j];
+        mix.pText = m_pMixText[j];
+        mix.nSlot = kBase[j];
+        mix.text = [](int pos) { return QString::asprintf("%d%%", pos); };
+        mix.channels = [this] { return LinkedSet(); };
+        m_bindings.Add(mix);
     }
 
     // Delay.
@@ -305,7 +240,7 @@ void CDialogOutput::UpdateBanner() {
     pix.fill(Qt::transparent);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
-    Svg(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    PageImage(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
     QFont f = font();
     f.setBold(true);
     f.setPixelSize(18);
@@ -361,18 +296,14 @@ void CDialogOutput::Refresh() {
 
     UpdateBanner();
 
-    const int mixBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC};
-    for (int j = 0; j < 4; ++j) {
-        m_pMix[j]->SetPos(s[mixBase[j] + c]);
-        m_pMixText[j]->setText(QString::asprintf("%d%%", s[mixBase[j] + c]));
-    }
+    m_bindings.Refresh(c);
 
+    m_pRow->ShowPressed(c);
     // Selection cleared, grid shown, bands and bypass loaded.
     SetEditorHooks();
     m_pEditor->LoadEqFromStore();
 
     for (int k = 0; k < kOutputChannels; ++k) {
-        static_cast<COutputButton*>(m_pChannelButtons[k])->SetShownPressed(k == c);
         m_pLink[k]->setVisible(k != c);
         m_pMute[k]->setChecked(s[SET_OUT_MUTE + k] != 0);
         m_pPhase[k]->setChecked(s[SET_OUT_PHASE + k] != 0);
@@ -461,9 +392,11 @@ void CDialogOutput::PickBand(int band) {
 
 void CDialogOutput::OnSliderPos(int id, int pos) {
     const CMergeableEdits merge; // a newer position replaces one still waiting to go out
-    for (int j = 0; j < 4; ++j)
-        if (id == kMixIds[j])
-            return OnMix(j, pos);
+    if (m_bindings.Apply(id, pos)) {
+        if (SlotValue(SET_OUT_MUTE + m_nChannel) != 0)
+            ShowInfoPopup(Tr("当前是静音状态", "vol is mute"), 1100);
+        return;
+    }
     switch (id) {
     case IDC_SPLIT:
         return OnSplit(pos);
@@ -477,16 +410,6 @@ void CDialogOutput::OnSliderPos(int id, int pos) {
     default:
         return;
     }
-}
-
-void CDialogOutput::OnMix(int index, int value) {
-    static constexpr int kBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO,
-                                     SET_OUT_MIX_MUSIC};
-    for (int i : LinkedSet())
-        SetSlot(kBase[index] + i, value);
-    m_pMixText[index]->setText(QString::asprintf("%d%%", value));
-    if (SlotValue(SET_OUT_MUTE + m_nChannel) != 0)
-        ShowInfoPopup(Tr("当前是静音状态", "vol is mute"), 1100);
 }
 
 void CDialogOutput::OnMute(int channel, bool checked) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "pages/Page.h"
+#include "pages/PageHelpers.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class CEqBandEditor;
@@ -31,7 +33,7 @@ public:
     static constexpr int kMaxLoadType = 31; // a stored type above this loads as off
 
     // Control ids of the template.
-    static constexpr std::array<int, 8> kChannelButtonIds = {1069, 1072, 1070, 1071, 1076, 1077, 1078, 1079};
+    static constexpr std::array<int, 8> kChannelButtonIds = CChannelButtonRow::kChannelIds;
     static constexpr std::array<int, 8> kMuteIds = {1045, 1047, 1048, 1049, 1050, 1051, 1052, 1053};
     static constexpr std::array<int, 8> kPhaseIds = {1054, 1055, 1056, 1057, 1058, 1059, 1060, 1061};
     static constexpr std::array<int, 8> kLinkIds = {1062, 1063, 1064, 1065, 1066, 1067, 1068, 1080};
@@ -119,7 +121,6 @@ private:
     void SetEditorHooks();
 
     void OnSliderPos(int id, int pos);
-    void OnMix(int index, int value);
     void OnMute(int channel, bool checked);
     void OnPhase(int channel, bool checked);
     void OnRole(int channel, int role);
@@ -137,6 +138,8 @@ private:
     CEqPanel* m_pEqPanel = nullptr;
     CEqBandEditor* m_pEditor = nullptr; // band grid and band editor, beside the panel
     QLabel* m_pBanner = nullptr;
+    std::unique_ptr<CChannelButtonRow> m_pRow;
+    CBindings m_bindings;
     std::array<QAbstractButton*, 8> m_pChannelButtons{};
     std::array<QAbstractButton*, 3> m_pPageButtons{};
     std::array<CXBmpSlider*, 4> m_pMix{};
