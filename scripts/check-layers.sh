@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a file of src/ includes a file of a higher layer (or a sibling layer), or when the
 # includes between modules (a header with its source file) form a loop. The layers, lowest first, are those of docs/ARCHITECTURE.md.
+# Usage: check-layers.sh [ROOT]  (ROOT holds src/; the repository by default)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "${1:-$(dirname "$0")/..}"
 
 rank() {
     case "$1" in

@@ -12,6 +12,9 @@ source scripts/deps.sh
 JOBS=$(nproc)
 FUZZ_SECONDS=${M7Q_FUZZ_SECONDS:-20}
 
+echo "== Layers: no include goes up a layer, no include loop"
+bash scripts/check-layers.sh
+
 echo "== Build and test"
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/ci -j "$JOBS"

@@ -7,10 +7,13 @@
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "controls/EqPanel.h"
+#include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Timing.h"
 #include "pages/DialogOutput.h"
+#include "pages/PageHelpers.h"
+#include "pages/PageRegistry.h"
 #include "sim/SimBackend.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
@@ -26,6 +29,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -717,6 +721,104 @@ TEST_F(ShellTest, AbortingAnInclusionSendsTheStopRequest) {
     CWaitDlg other(QStringLiteral("reading"), 33, nullptr);
     other.Abort();
     EXPECT_TRUE(rec.Reports().empty());
+}
+
+} // namespace
+
+namespace {
+
+Report LiveReport(uint8_t rf1) {
+    Report r{};
+    r[0] = 0x02;
+    r[1] = CMD_GET_LIVE;
+    r[2 + 8] = rf1; // wireless microphone 1: RF level
+    r[2 + 9] = 13;  // AF level
+    r[2 + 11] = 202;
+    return r;
+}
+
+// The status panels follow the live status by themselves: nobody touches the window.
+TEST_F(ShellTest, LiveStatusReachesTheMicrophonePanelsWithoutInput) {
+    ASSERT_TRUE(Connect());
+    const int refreshes = view->StatusRefreshCount();
+    const QString first = Text(32926);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(32926) != first; }, 5000)) << first.toStdString();
+    EXPECT_GT(view->StatusRefreshCount(), refreshes);
+    EXPECT_EQ(Text(32926), Text(32932)); // both categories show it
+}
+
+// Reports arriving in one turn of the event loop make one refresh, with every region they touched.
+TEST_F(ShellTest, ReportsOfOneEventLoopTurnAreCoalescedIntoOneRefresh) {
+    QSignalSpy changed(link.get(), &CConsoleLink::StoreChanged);
+    const int refreshes = view->StatusRefreshCount();
+    HandleReport(LiveReport(231));
+    HandleReport(LiveReport(140));
+    HandleReport(MakeReport({0x02, CMD_GET_MODE, 2}));
+    EXPECT_EQ(changed.count(), 0); // queued, not yet delivered
+    QCoreApplication::processEvents();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toUInt(), uint32_t(STORE_LIVE | STORE_MODES));
+    EXPECT_EQ(view->StatusRefreshCount(), refreshes + 1);
+    EXPECT_EQ(Text(32926), QString::fromUtf8("RF:_________ AF:■■■■■")); // the last report's values
+
+    HandleReport(LiveReport(231));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(Text(32926), QString::fromUtf8("RF:■■■■■ AF:■■■■■"));
+}
+
+// A page that asks for another page from inside its own button handler is not deleted under it, whether
+// it asks through its signal (queued) or the host switches at once.
+TEST_F(ShellTest, APageSwitchedFromItsOwnButtonSurvivesItsHandler) {
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    QPointer<CPage> output = view->Page();
+    ASSERT_TRUE(output);
+    ASSERT_EQ(output->TemplateId(), kTemplateOutputPage);
+    auto* button = qobject_cast<QAbstractButton*>(FindCtrl(output, CChannelButtonRow::kChannelIds[2]));
+    ASSERT_NE(button, nullptr);
+    QObject::connect(button, &QAbstractButton::clicked, output,
+                     [page = output.data()] { emit page->OpenPage(kTemplateMusicPage, -1); });
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(view->Page(), output.data()); // nothing happened inside the handler
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(view->Page(), nullptr);
+    EXPECT_EQ(view->Page()->TemplateId(), kTemplateMusicPage);
+    EXPECT_TRUE(output.isNull());
+
+    // The host switching at once from inside the handler defers the deletion just as well.
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kInput);
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    QPointer<CPage> again = view->Page();
+    auto* next = qobject_cast<QAbstractButton*>(FindCtrl(again, CChannelButtonRow::kChannelIds[1]));
+    ASSERT_NE(next, nullptr);
+    QObject::connect(next, &QAbstractButton::clicked, again, [this] { view->ShowPage(kTemplateMusicPage); });
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_FALSE(again.isNull());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(again.isNull());
+    EXPECT_EQ(view->Page()->TemplateId(), kTemplateMusicPage);
+}
+
+// Pages the registry makes are the pages --page names; a template without a row makes nothing.
+TEST_F(ShellTest, TheRegistryIsTheOnePlaceThatMakesPages) {
+    for (const PageRow& row : PageRows()) {
+        EXPECT_EQ(FindPageByName(QString::fromLatin1(row.szName).toUpper()), &row);
+        PageState state;
+        std::unique_ptr<CPage> page(CreatePage(row.nTemplate, PageContext{nullptr, &state}, -1, nullptr));
+        ASSERT_NE(page, nullptr) << row.szName;
+        EXPECT_EQ(page->TemplateId(), row.nTemplate);
+    }
+    EXPECT_EQ(CreatePage(kTemplateAbout, PageContext{}, -1, nullptr), nullptr);
+    EXPECT_EQ(FindPageByName(QStringLiteral("nosuchpage")), nullptr);
+    // The output page opens on the channel the state remembers, and remembers the one selected.
+    PageState state;
+    state.nOutputChannel = 5;
+    std::unique_ptr<CPage> page(CreatePage(kTemplateOutputPage, PageContext{nullptr, &state}, -1, nullptr));
+    auto* output = static_cast<CDialogOutput*>(page.get());
+    EXPECT_EQ(output->CurrentChannel(), 5);
+    output->Select(2);
+    EXPECT_EQ(state.nOutputChannel, 2);
 }
 
 } // namespace
