@@ -456,7 +456,8 @@ bool CQX7745v13View::OpenModeFilePath(const QString& path) {
         ShowLoadFailure(this, result);
         return false;
     }
-    m_pLink->Conn().nPendingFileMode = result.nPendingMode;
+    // Only the open command stores a file named m1..m4 into its memory mode; here it is written alone.
+    m_pLink->Conn().nPendingFileMode = -1;
     m_pLink->Conn().StartWriteAll();
     AddRecentFile(path);
     if (m_pFrame)

@@ -2,11 +2,8 @@
 #include "app/AboutDlg.h"
 #include "app/App.h"
 #include "app/ConsoleLink.h"
-#include "ui/Language.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "ui/Notices.h"
-#include "ui/ProgressDlgs.h"
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
@@ -16,6 +13,9 @@
 #include "link/Timing.h"
 #include "pages/DialogOutput.h"
 #include "sim/SimBackend.h"
+#include "ui/Language.h"
+#include "ui/Notices.h"
+#include "ui/ProgressDlgs.h"
 
 #include "TestSupport.h"
 
@@ -464,14 +464,15 @@ TEST_F(ShellTest, ModeAndFileCommandsNeedAConnection) {
     EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(ShellTest, AFileNamedM3OpenedFromTheCommandLineIsWrittenThenStoredIntoModeThree) {
+TEST_F(ShellTest, AFileNamedM3OpenedWithTheOpenCommandIsWrittenThenStoredIntoModeThree) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("M3-party.vm3zt"));
     g_Param.nSetting[SET_ECHO_VOLUME] = 77;
     ASSERT_TRUE(::SaveModeFile(path.toStdString()).bOk);
     g_Param.nSetting[SET_ECHO_VOLUME] = 10;
     ASSERT_TRUE(Connect());
-    ASSERT_TRUE(view->OpenModeFilePath(path));
+    nextFile = path;
+    view->OnCommand(IDC_FILE_OPEN); // returns after the write-all
     EXPECT_EQ(g_Param.nSetting[SET_ECHO_VOLUME], 77);
     EXPECT_EQ(El<QSlider>(32806)->value(), 77); // refreshed after the write-all
     const auto reports = Sent();
@@ -491,6 +492,39 @@ TEST_F(ShellTest, AFileNamedM3OpenedFromTheCommandLineIsWrittenThenStoredIntoMod
     QFile::copy(path, other);
     EXPECT_FALSE(view->OpenModeFilePath(other));
     EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ShellTest, AFileNamedM2FromTheRecentListOrTheCommandLineLeavesModeTwoAlone) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m2tun.vm3zt"));
+    g_Param.nSetting[SET_ECHO_VOLUME] = 66;
+    ASSERT_TRUE(::SaveModeFile(path.toStdString()).bOk);
+    g_Param.nSetting[SET_ECHO_VOLUME] = 10;
+    ASSERT_TRUE(Connect());
+    const int modeBefore = g_Param.nCurMode;
+    AddRecentFile(path);
+    frame->RefreshRecentFiles();
+    QAction* recent = nullptr;
+    for (QMenu* menu : frame->findChildren<QMenu*>())
+        for (QAction* action : menu->actions())
+            if (action->text().endsWith(QStringLiteral(" m2tun.vm3zt")))
+                recent = action;
+    ASSERT_NE(recent, nullptr);
+    recent->trigger(); // returns after the write-all
+    EXPECT_EQ(g_Param.nSetting[SET_ECHO_VOLUME], 66);
+    auto commands = SentCommands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), CMD_SET_PARAM), commands.end());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_SET), commands.end());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_STORE), commands.end());
+    EXPECT_EQ(g_Param.nCurMode, modeBefore);
+    EXPECT_EQ(link->Sim()->WithProcessor([](auto& p) { return p.CurrentMode(); }), modeBefore);
+
+    // The command line takes the same path.
+    ClearSent();
+    ASSERT_TRUE(view->OpenModeFilePath(path));
+    commands = SentCommands();
+    EXPECT_FALSE(commands.empty());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_STORE), commands.end());
 }
 
 TEST_F(ShellTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
