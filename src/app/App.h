@@ -2,6 +2,8 @@
 // work whatever window has the focus.
 #pragma once
 
+#include "app/ShortcutKeys.h"
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -49,6 +51,7 @@ private:
     QPointer<CMainFrame> m_pFrame;
     QPointer<CQX7745v13View> m_pView;
     QHash<int, QPointer<QWidget>> m_toolWindows;
+    CLeftCtrl m_leftCtrl;
     const QEvent* m_pLastKey = nullptr;
     QPointer<QObject> m_pLastWatched;
 };
