@@ -410,14 +410,14 @@ void CQX7745v13View::SaveMode(int m, bool fromKey) {
 // ---- Mode files -----------------------------------------------------------------------------------
 
 namespace {
+// A file that cannot be read says so first; the version box follows every failure, as the caller
+// does not tell the two apart.
 void ShowLoadFailure(QWidget* parent, const ModeFileResult& result) {
-    if (result.nVersion == 0 && !result.strError.empty() &&
-        result.strError.find("version") == std::string::npos)
+    if (result.nErrno != 0)
         AskBox(parent, QMessageBox::Warning, QStringLiteral("Info"), QString::fromStdString(result.strError),
                QMessageBox::Ok);
-    else
-        AskBox(parent, QMessageBox::Information, QStringLiteral("Info"),
-               QStringLiteral("Mode file version not support!"), QMessageBox::Ok);
+    AskBox(parent, QMessageBox::Information, QStringLiteral("Info"),
+           QStringLiteral("Mode file version not support!"), QMessageBox::Ok);
 }
 } // namespace
 
@@ -482,8 +482,7 @@ void CQX7745v13View::SaveModeFile() {
     m_pLink->Conn().StoreMode(mode);
     const FileResult result = ::SaveModeFile(path.toStdString());
     if (!result.bOk) {
-        AskBox(this, QMessageBox::Warning, QStringLiteral("Can't write to file"),
-               QString::fromStdString(result.strError), QMessageBox::Ok);
+        ShowWriteFailure(this, result.nErrno, path);
         return;
     }
     AddRecentFile(path);

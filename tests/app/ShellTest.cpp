@@ -23,6 +23,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -661,7 +662,7 @@ TEST_F(ShellTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
     const auto before = g_Param.nSetting;
     nextFile = path;
     view->OnCommand(IDC_FILE_OPEN);
-    EXPECT_EQ(asked.value(0), QStringLiteral("Info|Mode file version not support!"));
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Info|Mode file version not support!")});
     EXPECT_EQ(g_Param.nSetting, before);
     EXPECT_TRUE(Sent().empty());
 }
@@ -680,6 +681,53 @@ TEST_F(ShellTest, SavingAModeFileStoresTheCurrentModeAndWritesTheFile) {
     EXPECT_EQ(reports[0][1], CMD_MODE_STORE);
     EXPECT_EQ(reports[0][2], 1);
     EXPECT_EQ(g_Param.bModified, 0);
+}
+
+TEST_F(ShellTest, AFileThatCannotBeWrittenOrReadSaysSoInItsBoxes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(Connect());
+    auto writeBox = [](int err, const QString& path) {
+        return QStringLiteral("Can't write to file|Errcode=%1,Can't write to file:\n%2\nProbaby it is "
+                              "write protected.")
+            .arg(err)
+            .arg(path);
+    };
+    // The folder cannot be created in, or the name is a folder: each with its system error number.
+    const QString inMissing = dir.filePath(QStringLiteral("no-such-folder/a.vm3zt"));
+    QDir(dir.path()).mkdir(QStringLiteral("folder.vm3zt"));
+    const QString folder = dir.filePath(QStringLiteral("folder.vm3zt"));
+    for (const auto& [path, err] : {std::pair{inMissing, ENOENT}, std::pair{folder, EISDIR}}) {
+        asked.clear();
+        nextFile = path;
+        view->OnCommand(IDC_FILE_SAVE);
+        EXPECT_EQ(asked, QStringList{writeBox(err, path)});
+        EXPECT_FALSE(RecentFiles().contains(path));
+    }
+    // The same box when saving on exit, and the window stays open.
+    asked.clear();
+    g_Param.bModified = 1;
+    answers = {QMessageBox::Yes};
+    nextFile = inMissing;
+    EXPECT_FALSE(frame->QueryClose());
+    EXPECT_EQ(asked.value(1), writeBox(ENOENT, inMissing));
+    EXPECT_TRUE(link->Link().IsOpen());
+
+    // A file that cannot be read: its own box, then the version box, from every open path.
+    ClearSent();
+    const auto before = g_Param.nSetting;
+    asked.clear();
+    nextFile = folder;
+    view->OnCommand(IDC_FILE_OPEN);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("Info|Cannot ")) && asked[0].contains(folder))
+        << asked[0].toStdString();
+    EXPECT_EQ(asked[1], QStringLiteral("Info|Mode file version not support!"));
+    asked.clear();
+    EXPECT_FALSE(view->OpenModeFilePath(folder));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1], QStringLiteral("Info|Mode file version not support!"));
+    EXPECT_EQ(g_Param.nSetting, before);
+    EXPECT_TRUE(Sent().empty());
 }
 
 // ---- Closing --------------------------------------------------------------------------------------
