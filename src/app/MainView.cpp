@@ -588,12 +588,20 @@ void CQX7745v13View::UpdateCommandUI() {
 void CQX7745v13View::ShowTrayNotice(const QString& text, int ms) {
     m_strLastNotice = text;
     DebugText("notice: " + text.toStdString() + "\n");
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
     if (!m_pTray) {
         m_pTray = new QSystemTrayIcon(windowIcon(), this);
         m_pTray->setIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
+        // A left click, double click or right click on the icon takes it away before its time.
+        connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
+                reason == QSystemTrayIcon::Context) {
+                m_tray.stop();
+                m_pTray->hide();
+            }
+        });
     }
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     m_pTray->show();
     m_pTray->showMessage(Tr("信息", "Information"), text, QSystemTrayIcon::Information, ms);
     m_tray.start(ms);

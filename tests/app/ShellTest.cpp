@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -860,6 +861,20 @@ TEST_F(ShellTest, ConnectAndRemovalShowTheirNoticesAndOnlyOurDeviceClosesTheLink
     view->OnDeviceArrival(QString());
     EXPECT_TRUE(link->Link().IsOpen());
     EXPECT_EQ(view->LastNotice(), QStringLiteral("Device connected!"));
+}
+
+TEST_F(ShellTest, AClickOnTheTrayIconTakesItAway) {
+    ASSERT_TRUE(Connect()); // the connect notice
+    auto* icon = view->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
+        SCOPED_TRACE(int(reason));
+        icon->show();
+        emit icon->activated(QSystemTrayIcon::MiddleClick); // not one of the clicks that remove it
+        EXPECT_TRUE(icon->isVisible());
+        emit icon->activated(reason);
+        EXPECT_FALSE(icon->isVisible());
+    }
 }
 
 TEST_F(ShellTest, TheAboutBoxShowsVersionsOnlyWhenConnectedAndHidesPeakUntilCtrlShiftF11) {
