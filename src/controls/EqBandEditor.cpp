@@ -1,9 +1,9 @@
 #include "controls/EqBandEditor.h"
 
-#include "ui/Language.h"
 #include "controls/XBmpSlider.h"
 #include "model/Compound.h"
 #include "model/ParamStore.h"
+#include "ui/Language.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -35,7 +35,7 @@ constexpr int kFreqSliderMin = 20, kFreqSliderMax = 20000;
 constexpr int kQSliderMin = 10, kQSliderMaxPeq = 3000, kQSliderMaxOther = 200;
 
 QString FmtGain(double db) {
-    return QString::asprintf("%+-.1fdB", db);
+    return CEqPanel::GainText(db);
 }
 QString FmtFreq(double hz) {
     return QString::asprintf("%.0fHz", hz);
