@@ -23,6 +23,13 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("M7Q_DEBUG"), QStringLiteral("1"));
+        // Freed memory is overwritten, so that a use after free inside Qt's own (uninstrumented) code
+        // fails at once instead of reading what the freed object held.
+        env.insert(QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165"));
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan + (asan.isEmpty() ? "" : ":") +
+                       QStringLiteral("max_free_fill_size=65536:free_fill_byte=165"));
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(M7Q_CONSOLE_PATH),
                  QStringList{QStringLiteral("--simulate"), QStringLiteral("--fast")} + args);
@@ -95,6 +102,8 @@ TEST_F(SingleInstanceTest, RepeatedFileHandOversWriteEachFileAndTheFirstConsoleL
     constexpr int kRounds = 4;
     for (int round = 1; round <= kRounds; ++round) {
         SCOPED_TRACE(round);
+        log += first->readAllStandardError();
+        ASSERT_EQ(first->state(), QProcess::Running) << log.constData();
         QProcess* second = Start({file});
         ASSERT_TRUE(second->waitForFinished(10000));
         EXPECT_EQ(second->exitCode(), 0);
