@@ -18,7 +18,7 @@ namespace {
 constexpr int kNoticeMs = 1100;
 } // namespace
 
-CQX7745v13App::CQX7745v13App() {
+CQX7745v13App::CQX7745v13App() : m_leftCtrl(QGuiApplication::platformName()) {
     qApp->installEventFilter(this);
 }
 
@@ -63,6 +63,7 @@ bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {
     m_pLastWatched = watched;
     if (repeat)
         return false;
+    m_leftCtrl.Observe(*key);
     if (event->type() == QEvent::KeyRelease) {
         if (key->key() == Qt::Key_F7 && !key->isAutoRepeat()) {
             if (!SyncDialogRunning())
@@ -78,7 +79,7 @@ bool CQX7745v13App::HandleKeyPress(QKeyEvent* event) {
     CQX7745v13View* view = m_pView;
     if (!view)
         return false;
-    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool ctrl = m_leftCtrl.Held(event->modifiers());
     const int key = event->key();
     if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
         int connected;
@@ -100,6 +101,9 @@ bool CQX7745v13App::HandleKeyPress(QKeyEvent* event) {
             page->PickBand(key == Qt::Key_0 ? 9 : key - Qt::Key_1);
         return false;
     }
+    // Letters typed into a text field or a modal dialog are text, not commands.
+    if (TypingOrModal())
+        return false;
     auto volume = [&](VolumeRow row, int slot, bool up) {
         int current;
         {

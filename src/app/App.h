@@ -2,6 +2,8 @@
 // work whatever window has the focus.
 #pragma once
 
+#include "app/ShortcutKeys.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -31,6 +33,7 @@ private:
 
     QPointer<CMainFrame> m_pFrame;
     QPointer<CQX7745v13View> m_pView;
+    CLeftCtrl m_leftCtrl;
     const QEvent* m_pLastKey = nullptr;
     QPointer<QObject> m_pLastWatched;
 };

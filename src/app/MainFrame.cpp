@@ -404,8 +404,7 @@ bool CMainFrame::QueryClose() {
                 const FileResult result = SaveModeFile(path.toStdString());
                 if (!result.bOk) {
                     // Keep the window open: closing now would lose the changes the user chose to keep.
-                    AskBox(this, QMessageBox::Warning, QStringLiteral("Can't write to file"),
-                           QString::fromStdString(result.strError), QMessageBox::Ok);
+                    ShowWriteFailure(this, result.nErrno, path);
                     return false;
                 }
                 AddRecentFile(path);

@@ -434,14 +434,14 @@ void CQX7745v13View::SaveMode(int m, bool fromKey) {
 // ---- Mode files -----------------------------------------------------------------------------------
 
 namespace {
+// A file that cannot be read says so first; the version box follows every failure, as the caller
+// does not tell the two apart.
 void ShowLoadFailure(QWidget* parent, const ModeFileResult& result) {
-    if (result.nVersion == 0 && !result.strError.empty() &&
-        result.strError.find("version") == std::string::npos)
+    if (result.nErrno != 0)
         AskBox(parent, QMessageBox::Warning, QStringLiteral("Info"), QString::fromStdString(result.strError),
                QMessageBox::Ok);
-    else
-        AskBox(parent, QMessageBox::Information, QStringLiteral("Info"),
-               QStringLiteral("Mode file version not support!"), QMessageBox::Ok);
+    AskBox(parent, QMessageBox::Information, QStringLiteral("Info"),
+           QStringLiteral("Mode file version not support!"), QMessageBox::Ok);
 }
 } // namespace
 
@@ -480,7 +480,8 @@ bool CQX7745v13View::OpenModeFilePath(const QString& path) {
         ShowLoadFailure(this, result);
         return false;
     }
-    m_pLink->Conn().nPendingFileMode = result.nPendingMode;
+    // Only the open command stores a file named m1..m4 into its memory mode; here it is written alone.
+    m_pLink->Conn().nPendingFileMode = -1;
     m_pLink->Conn().StartWriteAll();
     AddRecentFile(path);
     if (m_pFrame)
@@ -505,8 +506,7 @@ void CQX7745v13View::SaveModeFile() {
     m_pLink->Conn().StoreMode(mode);
     const FileResult result = ::SaveModeFile(path.toStdString());
     if (!result.bOk) {
-        AskBox(this, QMessageBox::Warning, QStringLiteral("Can't write to file"),
-               QString::fromStdString(result.strError), QMessageBox::Ok);
+        ShowWriteFailure(this, result.nErrno, path);
         return;
     }
     AddRecentFile(path);
@@ -621,12 +621,20 @@ void CQX7745v13View::OnStoreChanged(uint32_t regions) {
 void CQX7745v13View::ShowTrayNotice(const QString& text, int ms) {
     m_strLastNotice = text;
     DebugText("notice: " + text.toStdString() + "\n");
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
     if (!m_pTray) {
         m_pTray = new QSystemTrayIcon(windowIcon(), this);
         m_pTray->setIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
+        // A left click, double click or right click on the icon takes it away before its time.
+        connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
+                reason == QSystemTrayIcon::Context) {
+                m_tray.stop();
+                m_pTray->hide();
+            }
+        });
     }
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     m_pTray->show();
     m_pTray->showMessage(Tr("信息", "Information"), text, QSystemTrayIcon::Information, ms);
     m_tray.start(ms);

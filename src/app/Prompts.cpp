@@ -37,3 +37,14 @@ QString AskModeFileToSave(QWidget* parent, const QString& defaultName) {
         return QString();
     return dlg.selectedFiles().first();
 }
+
+QString WriteFailureText(int err, const QString& path) {
+    return QStringLiteral("Errcode=%1,Can't write to file:\n%2\nProbaby it is write protected.")
+        .arg(err)
+        .arg(path);
+}
+
+void ShowWriteFailure(QWidget* parent, int err, const QString& path) {
+    AskBox(parent, QMessageBox::Warning, QStringLiteral("Can't write to file"), WriteFailureText(err, path),
+           QMessageBox::Ok);
+}

@@ -25,3 +25,7 @@ QMessageBox::StandardButton AskBox(QWidget* parent, QMessageBox::Icon icon, cons
 // Mode-file dialogs with the filter "Mode Files (*.vm3zt)".
 QString AskModeFileToOpen(QWidget* parent);
 QString AskModeFileToSave(QWidget* parent, const QString& defaultName);
+
+// The box of a mode file that could not be written: the system's error number and the path.
+QString WriteFailureText(int err, const QString& path);
+void ShowWriteFailure(QWidget* parent, int err, const QString& path);

@@ -48,7 +48,11 @@ CSingleInstance::Result CSingleInstance::Acquire(const QString& file) {
                     socket->write("ok\n");
                     socket->flush();
                     DebugText("single instance: activated\n");
-                    emit Activated(line.startsWith(QLatin1String("open ")) ? line.mid(5) : QString());
+                    // Queued: the receiver may run a modal box or the synchronisation dialog, whose
+                    // nested event loop would delete this socket under its own readyRead handler.
+                    const QString file = line.startsWith(QLatin1String("open ")) ? line.mid(5) : QString();
+                    QMetaObject::invokeMethod(
+                        this, [this, file] { emit Activated(file); }, Qt::QueuedConnection);
                 });
             }
         });

@@ -22,7 +22,8 @@ public:
     Result Acquire(const QString& file);
 
 signals:
-    // Another start asked us to come forward, with its file argument (may be empty).
+    // Another start asked us to come forward, with its file argument (may be empty). Emitted from
+    // the event loop, never from inside the socket's own handler.
     void Activated(const QString& file);
 
 private:

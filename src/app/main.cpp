@@ -6,6 +6,7 @@
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
+#include "link/Events.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "pages/PageRegistry.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -139,14 +141,35 @@ int main(int argc, char** argv) {
     SetNoticeOwner(&frame);
     view->ApplyLanguage();
 
-    QObject::connect(&single, &CSingleInstance::Activated, &frame, [&frame, view](const QString& path) {
-        if (frame.isMinimized())
-            frame.showNormal();
-        frame.raise();
-        frame.activateWindow();
-        if (!path.isEmpty())
-            view->OpenModeFilePath(path);
-    });
+    // A file handed over while a transfer or a modal box runs waits for its end: opening it at once
+    // would load the store under the running transfer, or nest the write-all inside the box.
+    QString handedOver;
+    QTimer handOver;
+    handOver.setInterval(250);
+    auto openHandedOver = [&handOver, &handedOver, &link, view] {
+        if (link.Conn().SyncRunning() || SyncDialogRunning() || QApplication::activeModalWidget()) {
+            handOver.start();
+            return;
+        }
+        handOver.stop();
+        const QString path = std::exchange(handedOver, QString());
+        if (path.isEmpty())
+            return;
+        view->OpenModeFilePath(path);
+        DebugText("single instance: hand-over handled\n");
+    };
+    QObject::connect(&handOver, &QTimer::timeout, &frame, openHandedOver);
+    QObject::connect(&single, &CSingleInstance::Activated, &frame,
+                     [&frame, &handedOver, openHandedOver](const QString& path) {
+                         if (frame.isMinimized())
+                             frame.showNormal();
+                         frame.raise();
+                         frame.activateWindow();
+                         if (!path.isEmpty()) {
+                             handedOver = path; // the latest hand-over wins
+                             openHandedOver();
+                         }
+                     });
 
     // What waits for the first synchronisation (or for 3 s without a device).
     bool firstDone = false;

@@ -37,7 +37,7 @@ constexpr int kFreqSliderMin = 20, kFreqSliderMax = 20000;
 constexpr int kQSliderMin = 10, kQSliderMaxPeq = 3000, kQSliderMaxOther = 200;
 
 QString FmtGain(double db) {
-    return QString::asprintf("%+-.1fdB", db);
+    return CEqPanel::GainText(db);
 }
 QString FmtFreq(double hz) {
     return QString::asprintf("%.0fHz", hz);

@@ -318,6 +318,10 @@ QString CEqPanel::KindTitle(int kind) {
     return QString();
 }
 
+QString CEqPanel::GainText(double db) {
+    return Format("%+-.1fdB", db);
+}
+
 QStringList CEqPanel::GainAxisLabels() {
     QStringList labels;
     for (int i = 0; i <= 10; ++i) {
@@ -595,9 +599,8 @@ void CEqPanel::DrawValueLabels(QPainter& p, const EqBand& band) const {
     const struct {
         const char* szLabel;
         QString value;
-    } lines[3] = {{"F:", Format("%.0fHz", band.fFreq)},
-                  {"G:", Format("%+-.1fdB", band.fGain)},
-                  {"Q:", Format("%.2f", band.fQ)}};
+    } lines[3] = {
+        {"F:", Format("%.0fHz", band.fFreq)}, {"G:", GainText(band.fGain)}, {"Q:", Format("%.2f", band.fQ)}};
     p.setFont(ArialFont(8.4));
     const int lh = QFontMetrics(p.font()).height();
     for (int i = 0; i < 3; ++i) {
@@ -617,7 +620,7 @@ void CEqPanel::DrawStatusLine(QPainter& p, const EqBand& band) const {
             ? Format("Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", band.nIndex + 1, band.fFreq,
                      band.fQ)
             : Format("EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", band.nIndex + 1, band.fFreq, band.fQ);
-    const QString gain = Format("%+-.1fdB ", band.fGain);
+    const QString gain = GainText(band.fGain) + QLatin1Char(' ');
     const float mag = std::fabs(band.fGain);
     const QColor gainColour = mag <= 6.0f   ? QColor(0, 255, 0)
                               : mag < 10.1f ? QColor(255, 255, 0)

@@ -93,6 +93,9 @@ public:
     static QString KindTitle(int kind);
     // The gain grid's labels from -15 to +15 dB (the middle one is "-0dB").
     static QStringList GainAxisLabels();
+    // A band gain as "%+-.1fdB" prints it: the panel, the band grid and the gain box all show this,
+    // a negative zero included ("-0.0dB").
+    static QString GainText(double db);
     // Band colour 0xRRGGBB by index (0..12; others wrap).
     static QRgb BandColour(int band);
 

@@ -40,9 +40,10 @@ std::string SystemText(int err) {
     return std::generic_category().message(err != 0 ? err : EIO);
 }
 
-FileResult Failure(std::string text) {
+FileResult Failure(std::string text, int err) {
     FileResult result;
     result.strError = std::move(text);
+    result.nErrno = err != 0 ? err : EIO;
     return result;
 }
 
@@ -250,7 +251,7 @@ ModeFileResult LoadModeFile(const fs::path& path) {
     const FileResult read = ReadFileBytes(path, kModeFileSize, bytes, "mode file");
     if (!read.bOk) {
         ModeFileResult result;
-        result.strError = read.strError;
+        static_cast<FileResult&>(result) = read;
         return result;
     }
     ModeFileResult result = LoadNamed(bytes, "mode file " + QuotedPath(path));
@@ -268,9 +269,11 @@ FileResult ReadFileBytes(const fs::path& path, size_t nMax, std::vector<uint8_t>
     bytes.clear();
     errno = 0;
     std::FILE* file = OpenFile(path, "rb");
-    if (!file)
-        return Failure(std::string("Cannot open ") + szWhat + " " + QuotedPath(path) + ": " +
-                       SystemText(errno));
+    if (!file) {
+        const int err = errno;
+        return Failure(std::string("Cannot open ") + szWhat + " " + QuotedPath(path) + ": " + SystemText(err),
+                       err);
+    }
     bytes.resize(nMax);
     errno = 0;
     const size_t n = std::fread(bytes.data(), 1, nMax, file);
@@ -280,8 +283,8 @@ FileResult ReadFileBytes(const fs::path& path, size_t nMax, std::vector<uint8_t>
     bytes.resize(n);
     if (bFailed) {
         bytes.clear();
-        return Failure(std::string("Cannot read ") + szWhat + " " + QuotedPath(path) + ": " +
-                       SystemText(err));
+        return Failure(std::string("Cannot read ") + szWhat + " " + QuotedPath(path) + ": " + SystemText(err),
+                       err);
     }
     FileResult result;
     result.bOk = true;
@@ -299,15 +302,15 @@ FileResult WriteFileAtomically(const fs::path& path, std::span<const uint8_t> by
             target = resolved;
     }
     if (target.filename().empty())
-        return Failure(head + "the path names no file");
+        return Failure(head + "the path names no file", EINVAL);
     // The rename would replace a directory entry of any kind, a device node included.
     const fs::file_status existing = fs::status(target, ec);
     if (fs::is_directory(existing))
-        return Failure(head + SystemText(EISDIR));
+        return Failure(head + SystemText(EISDIR), EISDIR);
     if (fs::exists(existing) && !fs::is_regular_file(existing))
-        return Failure(head + "it is not a regular file");
+        return Failure(head + "it is not a regular file", EINVAL);
     if (const int err = WriteProtection(target))
-        return Failure(head + SystemText(err));
+        return Failure(head + SystemText(err), err);
 
     fs::path temp;
     std::FILE* file = nullptr;
@@ -322,28 +325,36 @@ FileResult WriteFileAtomically(const fs::path& path, std::span<const uint8_t> by
     }
     if (!file) {
         const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-        return Failure(head + "cannot create a file in " + QuotedPath(dir) + ": " + SystemText(err));
+        return Failure(head + "cannot create a file in " + QuotedPath(dir) + ": " + SystemText(err), err);
     }
 
     std::string failure;
+    int failureErr = 0;
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0)
-        failure = "writing failed: " + SystemText(errno);
-    else if (const int syncErr = SyncFile(file))
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0) {
+        failureErr = errno;
+        failure = "writing failed: " + SystemText(failureErr);
+    } else if (const int syncErr = SyncFile(file)) {
+        failureErr = syncErr;
         failure = "flushing to disk failed: " + SystemText(syncErr);
+    }
     if (failure.empty() && fs::is_regular_file(existing))
         fs::permissions(temp, existing.permissions(), ec); // the replacement keeps the old mode
     errno = 0;
-    if (std::fclose(file) != 0 && failure.empty())
-        failure = "closing failed: " + SystemText(errno);
+    if (std::fclose(file) != 0 && failure.empty()) {
+        failureErr = errno;
+        failure = "closing failed: " + SystemText(failureErr);
+    }
     if (failure.empty()) {
         fs::rename(temp, target, ec);
-        if (ec)
+        if (ec) {
+            failureErr = ec.value();
             failure = "cannot replace the file: " + ec.message();
+        }
     }
     if (!failure.empty()) {
         fs::remove(temp, ec);
-        return Failure(head + failure);
+        return Failure(head + failure, failureErr);
     }
     SyncDirectory(target.parent_path());
     FileResult result;

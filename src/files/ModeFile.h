@@ -22,6 +22,7 @@ constexpr size_t kModeFileMicBoostAt = 2173;
 struct FileResult {
     bool bOk = false;
     std::string strError; // empty on success; names the path and the system's reason
+    int nErrno = 0;       // the system's error number of a failed open, read or write; 0 otherwise
 };
 
 struct ModeFileResult : FileResult {

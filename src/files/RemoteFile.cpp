@@ -74,7 +74,7 @@ RemoteFileResult LoadRemoteFile(const fs::path& chosen) {
     if (read.bOk)
         result = LoadNamed(bytes, "remote-code file " + QuotedPath(path));
     else
-        result.strError = read.strError;
+        static_cast<FileResult&>(result) = read;
     result.path = path;
     return result;
 }

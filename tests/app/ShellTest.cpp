@@ -6,6 +6,7 @@
 #include "app/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
+#include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
@@ -22,8 +23,12 @@
 
 #include "TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +36,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSystemTrayIcon>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -117,6 +124,7 @@ protected:
         return sent;
     }
     void ClearSent() {
+        link->Link().Flush(); // edits still posted to the link would land after the clearing
         std::lock_guard lock(sentMutex);
         sent.clear();
     }
@@ -271,19 +279,136 @@ TEST_F(ShellTest, VolumeKeysStepByFiveBelowFiftyThenTwoAndOneWithCtrl) {
     g_Param.nSetting[SET_MIC_VOLUME] = 48;
     view->RefreshVolumeStrip();
     Record();
-    QLineEdit edit(frame.get());
-    edit.show();
-    QTest::keyClick(&edit, Qt::Key_W);
+    QTest::keyClick(frame.get(), Qt::Key_W);
     EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 53);
-    EXPECT_EQ(edit.text(), QStringLiteral("w")); // the character still reaches the field
-    QTest::keyClick(&edit, Qt::Key_W);
+    QTest::keyClick(frame.get(), Qt::Key_W);
     EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 55);
-    QTest::keyClick(&edit, Qt::Key_W, Qt::ControlModifier);
+    // Offscreen key events carry no native key: any Ctrl counts as the left one.
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 56);
     EXPECT_EQ(El<QSlider>(32858)->value(), 56);
-    QTest::keyClick(&edit, Qt::Key_Z);
+    QTest::keyClick(frame.get(), Qt::Key_Z);
     EXPECT_EQ(g_Param.nSetting[SET_MUSIC_MUTE], 1);
     EXPECT_EQ(Notice(), QString::fromUtf8("音乐已静音"));
+}
+
+// A key event as the windowing system delivers it, with its native key.
+void SendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 scan = 0,
+             quint32 sym = 0) {
+    QKeyEvent event(type, key, mods, scan, sym, 0);
+    QApplication::sendEvent(to, &event);
+}
+constexpr quint32 kSymControlL = 0xffe3, kSymControlR = 0xffe4;
+
+TEST_F(ShellTest, OnlyTheLeftCtrlStoresToAModeAndStepsTheVolumeByOne) {
+    ASSERT_TRUE(Connect());
+    g_Status.byMachine[5] = 99;
+    g_Param.nSetting[SET_MIC_VOLUME] = 20;
+    view->RefreshVolumeStrip();
+    QWidget* to = frame.get();
+
+    // Right Ctrl + W steps by five, and right Ctrl + F2 loads M2 (asking first: the step modified).
+    SendKey(to, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 105, kSymControlR);
+    SendKey(to, QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 25);
+    ClearSent();
+    answers = {QMessageBox::Yes};
+    SendKey(to, QEvent::KeyPress, Qt::Key_F2, Qt::ControlModifier); // returns after the read-all
+    EXPECT_EQ(asked, QStringList{QString::fromUtf8("信息|参数已更改，确定要直接载入模式二?")});
+    asked.clear();
+    auto commands = SentCommands();
+    const auto load = std::find(commands.begin(), commands.end(), CMD_MODE_LOAD);
+    ASSERT_NE(load, commands.end());
+    EXPECT_EQ(Sent()[load - commands.begin()][2], 1);
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_STORE), commands.end());
+    SendKey(to, QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, 105, kSymControlR);
+
+    // Left Ctrl: F2 asks to store into M2 (answered No: nothing sent) and W steps by one.
+    g_Param.nSetting[SET_MIC_VOLUME] = 20;
+    view->RefreshVolumeStrip();
+    SendKey(to, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 37, kSymControlL);
+    SendKey(to, QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 21);
+    ClearSent();
+    SendKey(to, QEvent::KeyPress, Qt::Key_F2, Qt::ControlModifier);
+    EXPECT_EQ(asked.value(0), QString::fromUtf8("信息|确定要保存至机器模式二?"));
+    EXPECT_TRUE(Sent().empty());
+
+    // Both held, then the left let go: the right one alone steps by five again.
+    SendKey(to, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 105, kSymControlR);
+    SendKey(to, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, 37, kSymControlL);
+    SendKey(to, QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 26);
+}
+
+TEST_F(ShellTest, LettersTypedIntoTextFieldsOrAModalDialogAreTextNotCommands) {
+    frame->show();
+    QApplication::setActiveWindow(frame.get());
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    auto* output = qobject_cast<CDialogOutput*>(view->Page());
+    ASSERT_NE(output, nullptr);
+    Record();
+    const auto before = g_Param.nSetting;
+    const QString typed = QStringLiteral("/tmp/exit1 qaz wsx edc rfv p");
+
+    QLineEdit edit(frame.get());
+    edit.show();
+    edit.setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), &edit);
+    QTest::keyClicks(&edit, typed);
+    EXPECT_EQ(edit.text(), typed);
+    EXPECT_TRUE(rec.Reports().empty());
+    EXPECT_EQ(g_Param.nSetting, before);
+    // Ctrl + digit still picks a band from the field.
+    QTest::keyClick(&edit, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(output->EqPanel()->SelectedBand(), 3);
+
+    // The band grid's in-place editor.
+    QTableWidget* grid = output->BandEditor()->Grid();
+    grid->setCurrentCell(0, 2);
+    grid->editItem(grid->item(0, 2));
+    QWidget* cell = QApplication::focusWidget();
+    ASSERT_NE(cell, nullptr);
+    ASSERT_TRUE(grid->isAncestorOf(cell));
+    QTest::keyClicks(cell, QStringLiteral("qp"));
+    EXPECT_TRUE(rec.Reports().empty());
+    EXPECT_EQ(g_Param.nSetting, before);
+    QTest::keyClick(cell, Qt::Key_Escape); // the edit ends unapplied
+    EXPECT_TRUE(rec.Reports().empty());
+
+    // A modal file dialog, as the save command opens it.
+    QFileDialog dialog(frame.get());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.open();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    QApplication::setActiveWindow(&dialog);
+    QWidget* field = QApplication::focusWidget();
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(dialog.isAncestorOf(field));
+    QTest::keyClicks(field, typed);
+    // Its file list is no text field: the dialog being modal is what keeps the letters.
+    QAbstractItemView* list = nullptr;
+    for (auto* view : dialog.findChildren<QAbstractItemView*>())
+        if (view->isVisible() && view->objectName() != QLatin1String("sidebar"))
+            list = view;
+    ASSERT_NE(list, nullptr);
+    list->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    QTest::keyClicks(list, QStringLiteral("qazxp"));
+    EXPECT_TRUE(rec.Reports().empty());
+    EXPECT_EQ(g_Param.nSetting, before);
+    dialog.reject();
+    QApplication::setActiveWindow(frame.get());
+
+    // Back in the window, on a button, the letters are shortcuts again.
+    QPushButton button(frame.get());
+    button.show();
+    button.setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), &button);
+    QTest::keyClick(frame.get(), Qt::Key_X);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_MUTE], 1);
+    EXPECT_FALSE(rec.Reports().empty());
 }
 
 TEST_F(ShellTest, AWheelNotchOverTheEchoPanelMovesBothSlidersAndWritesOnce) {
@@ -468,14 +593,15 @@ TEST_F(ShellTest, ModeAndFileCommandsNeedAConnection) {
     EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(ShellTest, AFileNamedM3OpenedFromTheCommandLineIsWrittenThenStoredIntoModeThree) {
+TEST_F(ShellTest, AFileNamedM3OpenedWithTheOpenCommandIsWrittenThenStoredIntoModeThree) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("M3-party.vm3zt"));
     g_Param.nSetting[SET_ECHO_VOLUME] = 77;
     ASSERT_TRUE(::SaveModeFile(path.toStdString()).bOk);
     g_Param.nSetting[SET_ECHO_VOLUME] = 10;
     ASSERT_TRUE(Connect());
-    ASSERT_TRUE(view->OpenModeFilePath(path));
+    nextFile = path;
+    view->OnCommand(IDC_FILE_OPEN); // returns after the write-all
     EXPECT_EQ(g_Param.nSetting[SET_ECHO_VOLUME], 77);
     EXPECT_EQ(El<QSlider>(32806)->value(), 77); // refreshed after the write-all
     const auto reports = Sent();
@@ -497,6 +623,39 @@ TEST_F(ShellTest, AFileNamedM3OpenedFromTheCommandLineIsWrittenThenStoredIntoMod
     EXPECT_TRUE(Sent().empty());
 }
 
+TEST_F(ShellTest, AFileNamedM2FromTheRecentListOrTheCommandLineLeavesModeTwoAlone) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m2tun.vm3zt"));
+    g_Param.nSetting[SET_ECHO_VOLUME] = 66;
+    ASSERT_TRUE(::SaveModeFile(path.toStdString()).bOk);
+    g_Param.nSetting[SET_ECHO_VOLUME] = 10;
+    ASSERT_TRUE(Connect());
+    const int modeBefore = g_Param.nCurMode;
+    AddRecentFile(path);
+    frame->RefreshRecentFiles();
+    QAction* recent = nullptr;
+    for (QMenu* menu : frame->findChildren<QMenu*>())
+        for (QAction* action : menu->actions())
+            if (action->text().endsWith(QStringLiteral(" m2tun.vm3zt")))
+                recent = action;
+    ASSERT_NE(recent, nullptr);
+    recent->trigger(); // returns after the write-all
+    EXPECT_EQ(g_Param.nSetting[SET_ECHO_VOLUME], 66);
+    auto commands = SentCommands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), CMD_SET_PARAM), commands.end());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_SET), commands.end());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_STORE), commands.end());
+    EXPECT_EQ(g_Param.nCurMode, modeBefore);
+    EXPECT_EQ(link->Sim()->WithProcessor([](auto& p) { return p.CurrentMode(); }), modeBefore);
+
+    // The command line takes the same path.
+    ClearSent();
+    ASSERT_TRUE(view->OpenModeFilePath(path));
+    commands = SentCommands();
+    EXPECT_FALSE(commands.empty());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), CMD_MODE_STORE), commands.end());
+}
+
 TEST_F(ShellTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bad.vm3zt"));
@@ -508,7 +667,7 @@ TEST_F(ShellTest, AnUnsupportedModeFileIsRefusedAndTheStoreKept) {
     const auto before = g_Param.nSetting;
     nextFile = path;
     view->OnCommand(IDC_FILE_OPEN);
-    EXPECT_EQ(asked.value(0), QStringLiteral("Info|Mode file version not support!"));
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Info|Mode file version not support!")});
     EXPECT_EQ(g_Param.nSetting, before);
     EXPECT_TRUE(Sent().empty());
 }
@@ -527,6 +686,53 @@ TEST_F(ShellTest, SavingAModeFileStoresTheCurrentModeAndWritesTheFile) {
     EXPECT_EQ(reports[0][1], CMD_MODE_STORE);
     EXPECT_EQ(reports[0][2], 1);
     EXPECT_EQ(g_Param.bModified, 0);
+}
+
+TEST_F(ShellTest, AFileThatCannotBeWrittenOrReadSaysSoInItsBoxes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(Connect());
+    auto writeBox = [](int err, const QString& path) {
+        return QStringLiteral("Can't write to file|Errcode=%1,Can't write to file:\n%2\nProbaby it is "
+                              "write protected.")
+            .arg(err)
+            .arg(path);
+    };
+    // The folder cannot be created in, or the name is a folder: each with its system error number.
+    const QString inMissing = dir.filePath(QStringLiteral("no-such-folder/a.vm3zt"));
+    QDir(dir.path()).mkdir(QStringLiteral("folder.vm3zt"));
+    const QString folder = dir.filePath(QStringLiteral("folder.vm3zt"));
+    for (const auto& [path, err] : {std::pair{inMissing, ENOENT}, std::pair{folder, EISDIR}}) {
+        asked.clear();
+        nextFile = path;
+        view->OnCommand(IDC_FILE_SAVE);
+        EXPECT_EQ(asked, QStringList{writeBox(err, path)});
+        EXPECT_FALSE(RecentFiles().contains(path));
+    }
+    // The same box when saving on exit, and the window stays open.
+    asked.clear();
+    g_Param.bModified = 1;
+    answers = {QMessageBox::Yes};
+    nextFile = inMissing;
+    EXPECT_FALSE(frame->QueryClose());
+    EXPECT_EQ(asked.value(1), writeBox(ENOENT, inMissing));
+    EXPECT_TRUE(link->Link().IsOpen());
+
+    // A file that cannot be read: its own box, then the version box, from every open path.
+    ClearSent();
+    const auto before = g_Param.nSetting;
+    asked.clear();
+    nextFile = folder;
+    view->OnCommand(IDC_FILE_OPEN);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("Info|Cannot ")) && asked[0].contains(folder))
+        << asked[0].toStdString();
+    EXPECT_EQ(asked[1], QStringLiteral("Info|Mode file version not support!"));
+    asked.clear();
+    EXPECT_FALSE(view->OpenModeFilePath(folder));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1], QStringLiteral("Info|Mode file version not support!"));
+    EXPECT_EQ(g_Param.nSetting, before);
+    EXPECT_TRUE(Sent().empty());
 }
 
 // ---- Closing --------------------------------------------------------------------------------------
@@ -659,6 +865,20 @@ TEST_F(ShellTest, ConnectAndRemovalShowTheirNoticesAndOnlyOurDeviceClosesTheLink
     view->OnDeviceArrival(QString());
     EXPECT_TRUE(link->Link().IsOpen());
     EXPECT_EQ(view->LastNotice(), QStringLiteral("Device connected!"));
+}
+
+TEST_F(ShellTest, AClickOnTheTrayIconTakesItAway) {
+    ASSERT_TRUE(Connect()); // the connect notice
+    auto* icon = view->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context}) {
+        SCOPED_TRACE(int(reason));
+        icon->show();
+        emit icon->activated(QSystemTrayIcon::MiddleClick); // not one of the clicks that remove it
+        EXPECT_TRUE(icon->isVisible());
+        emit icon->activated(reason);
+        EXPECT_FALSE(icon->isVisible());
+    }
 }
 
 TEST_F(ShellTest, TheAboutBoxShowsVersionsOnlyWhenConnectedAndHidesPeakUntilCtrlShiftF11) {

@@ -1,4 +1,8 @@
 // One console per user, with two real processes.
+#include "files/ModeFile.h"
+
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -19,6 +23,13 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("M7Q_DEBUG"), QStringLiteral("1"));
+        // Freed memory is overwritten, so that a use after free inside Qt's own (uninstrumented) code
+        // fails at once instead of reading what the freed object held.
+        env.insert(QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165"));
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan + (asan.isEmpty() ? "" : ":") +
+                       QStringLiteral("max_free_fill_size=65536:free_fill_byte=165"));
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(M7Q_CONSOLE_PATH),
                  QStringList{QStringLiteral("--simulate"), QStringLiteral("--fast")} + args);
@@ -34,6 +45,19 @@ protected:
             QThread::msleep(50);
         }
         return false;
+    }
+    // Reads `p`'s error output into `log` until `needle` occurs `count` times or `p` ends.
+    bool WaitLog(QProcess* p, QByteArray& log, const char* needle, int count = 1) {
+        for (int i = 0; i < 400; ++i) {
+            log += p->readAllStandardError();
+            if (log.count(needle) >= count)
+                return true;
+            if (p->state() != QProcess::Running)
+                break;
+            p->waitForReadyRead(50);
+        }
+        log += p->readAllStandardError();
+        return log.count(needle) >= count;
     }
     void TearDown() override {
         for (QProcess* p : processes) {
@@ -63,6 +87,38 @@ TEST_F(SingleInstanceTest, ASecondStartRaisesTheFirstHandsOverItsFileAndExits) {
     }
     EXPECT_TRUE(log.contains("single instance: activated")) << log.constData();
     EXPECT_FALSE(second->readAllStandardError().contains("activated"));
+}
+
+// The first console opens a handed-over file with the synchronisation dialog, whose nested event loop
+// runs while the second start hangs up: the socket that carried the file must not go under it.
+TEST_F(SingleInstanceTest, RepeatedFileHandOversWriteEachFileAndTheFirstConsoleLivesOn) {
+    FreshStore();
+    const QString file = home.filePath(QStringLiteral("m2tun.vm3zt"));
+    ASSERT_TRUE(::SaveModeFile(file.toStdString()).bOk);
+    QProcess* first = Start({});
+    ASSERT_TRUE(WaitListening(first));
+    QByteArray log;
+    ASSERT_TRUE(WaitLog(first, log, "Start thread:SynchronizeData")) << log.constData(); // its read-all
+    constexpr int kRounds = 4;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE(round);
+        log += first->readAllStandardError();
+        ASSERT_EQ(first->state(), QProcess::Running) << log.constData();
+        QProcess* second = Start({file});
+        ASSERT_TRUE(second->waitForFinished(10000));
+        EXPECT_EQ(second->exitCode(), 0);
+        ASSERT_TRUE(WaitLog(first, log, "single instance: hand-over handled", round)) << log.constData();
+    }
+    // One read-all at start, then one write-all per hand-over.
+    EXPECT_EQ(log.count("Start thread:SynchronizeData"), 1 + kRounds);
+    // Still answering after the last dialog closed and its handler returned.
+    QProcess* last = Start({});
+    ASSERT_TRUE(last->waitForFinished(10000));
+    EXPECT_EQ(last->exitCode(), 0);
+    EXPECT_TRUE(WaitLog(first, log, "single instance: activated", kRounds + 1)) << log.constData();
+    EXPECT_EQ(first->state(), QProcess::Running) << log.constData();
+    EXPECT_FALSE(log.contains("AddressSanitizer")) << log.constData();
+    EXPECT_FALSE(log.contains("runtime error")) << log.constData();
 }
 
 TEST_F(SingleInstanceTest, TheLockOfAConsoleThatDiedDoesNotBlockTheNextStart) {

@@ -302,6 +302,26 @@ TEST_F(EqBandEditorTest, EditBoxesApplyOnEnter) {
     EXPECT_TRUE(Sent().empty());
 }
 
+TEST_F(EqBandEditorTest, ANegativeZeroGainKeepsItsSignInTheBoxTheGridAndThePanel) {
+    PutRecord(ADDR_EQ_MUSIC + 3 * 7, 2.0f, 500, 1.41f, EQ_PEQ);
+    Use(kMusic, 10, EQ_HS);
+    Show();
+    editor->PickBand(3);
+    EnterText(1212, "-0");
+    ASSERT_TRUE(std::signbit(panel->GetBand(3)->fGain));
+    EXPECT_EQ(CEqPanel::GainText(panel->GetBand(3)->fGain), "-0.0dB"); // what the panel draws
+    EXPECT_EQ(editor->Edit(1212)->text(), "-0.0dB");
+    EXPECT_EQ(Cell(3, 2), "-0.0dB");
+    // Through the grid as well; a positive zero and rounding keep their usual signs.
+    editor->OnGridEditEnd(3, 2, "+1");
+    EXPECT_EQ(Cell(3, 2), "+1.0dB");
+    editor->OnGridEditEnd(3, 2, "-0");
+    EXPECT_EQ(Cell(3, 2), "-0.0dB");
+    EXPECT_EQ(CEqPanel::GainText(0.0), "+0.0dB");
+    EXPECT_EQ(CEqPanel::GainText(-0.04), "-0.0dB");
+    EXPECT_EQ(CEqPanel::GainText(-14.96), "-15.0dB");
+}
+
 TEST_F(EqBandEditorTest, GridInPlaceEdits) {
     PutRecord(ADDR_EQ_MUSIC + 1 * 7, 1.0f, 62, 1.41f, EQ_PEQ);
     Use(kMusic, 10, EQ_HS);

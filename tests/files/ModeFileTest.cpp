@@ -2,9 +2,11 @@
 
 #include "files/ModeFile.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #if !defined(_WIN32)
 #include <sys/resource.h>
@@ -208,15 +210,17 @@ TEST_F(ModeFileTest, RefusedFilesLeaveTheStoreAlone) {
         const ModeFileResult r = LoadModeFile(path);
         EXPECT_FALSE(r.bOk);
         EXPECT_EQ(r.nVersion, version);
+        EXPECT_EQ(r.nErrno, 0); // read, then refused: no system error
         EXPECT_NE(r.strError.find(reason), std::string::npos) << r.strError;
         EXPECT_NE(r.strError.find(path.string()), std::string::npos) << r.strError;
         EXPECT_FALSE(LoadModeFileFromBytes(bytes).bOk);
     }
     fs::create_directory(dir / "folder.vm3zt");
-    for (const auto& [name, reason] : {std::pair{"missing.vm3zt", "No such file or directory"},
-                                       std::pair{"folder.vm3zt", "Is a directory"}}) {
+    for (const auto& [name, reason, err] : {std::tuple{"missing.vm3zt", "No such file or directory", ENOENT},
+                                            std::tuple{"folder.vm3zt", "Is a directory", EISDIR}}) {
         const ModeFileResult r = LoadModeFile(dir / name);
         EXPECT_FALSE(r.bOk);
+        EXPECT_EQ(r.nErrno, err) << name;
         EXPECT_NE(r.strError.find((dir / name).string() + "\": " + reason), std::string::npos) << r.strError;
     }
     EXPECT_TRUE(Snapshot{} == before);
@@ -307,19 +311,24 @@ TEST_F(ModeFileTest, SaveReportsWhyItCannotWrite) {
     struct Case {
         fs::path path;
         const char* szReason;
+        int nErrno; // what the error box shows; 0: any system error
     };
     const Case cases[] = {
-        {dir / "no-such-folder" / "a.vm3zt", "No such file or directory"},
-        {dir / "plain" / "a.vm3zt", "Not a directory"}, // parent is a regular file
-        {"/proc/m7q-console-test.vm3zt", "cannot create a file in \"/proc\""},
-        {dir, "Is a directory"},
-        {"/dev/null", "not a regular file"},
+        {dir / "no-such-folder" / "a.vm3zt", "No such file or directory", ENOENT},
+        {dir / "plain" / "a.vm3zt", "Not a directory", ENOTDIR}, // parent is a regular file
+        {"/proc/m7q-console-test.vm3zt", "cannot create a file in \"/proc\"", 0},
+        {dir, "Is a directory", EISDIR},
+        {"/dev/null", "not a regular file", EINVAL},
     };
     for (const Case& c : cases) {
         const FileResult r = SaveModeFile(c.path);
         EXPECT_FALSE(r.bOk) << c.path;
         EXPECT_NE(r.strError.find(c.path.string()), std::string::npos) << r.strError;
         EXPECT_NE(r.strError.find(c.szReason), std::string::npos) << r.strError;
+        if (c.nErrno)
+            EXPECT_EQ(r.nErrno, c.nErrno) << c.path;
+        else
+            EXPECT_NE(r.nErrno, 0) << c.path;
     }
     EXPECT_EQ(ReadAll(dir / "plain"), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Entries(), std::vector<fs::path>{"plain"});
@@ -344,6 +353,7 @@ TEST_F(ModeFileTest, FailedSaveKeepsThePreviousFile) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(r.bOk);
+    EXPECT_EQ(r.nErrno, EFBIG);
     EXPECT_NE(r.strError.find("File too large"), std::string::npos) << r.strError;
     EXPECT_NE(r.strError.find(path.string()), std::string::npos) << r.strError;
     EXPECT_EQ(ReadAll(path), previous);
