@@ -2,7 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainView.h"
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"

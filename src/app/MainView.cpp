@@ -1,7 +1,7 @@
 #include "app/MainView.h"
 
 #include "app/FrameServices.h"
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"

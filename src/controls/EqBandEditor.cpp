@@ -1,11 +1,14 @@
 #include "controls/EqBandEditor.h"
 
 #include "controls/XBmpSlider.h"
+#include "files/FilterText.h"
 #include "link/Link.h"
 #include "model/Compound.h"
+#include "model/EqIo.h"
 #include "model/ParamStore.h"
 #include "ui/Language.h"
 #include "ui/Numbers.h"
+#include "ui/Prompts.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -69,6 +72,7 @@ CEqBandEditor::CEqBandEditor(CEqPanel* panel, int nTemplate, QWidget* parent)
     connect(m_pPanel, &CEqPanel::EqBandPicked, this, &CEqBandEditor::OnBandPicked);
     connect(m_pPanel, &CEqPanel::EqBandDeselect, this, &CEqBandEditor::OnBandDeselect);
     connect(m_pPanel, &CEqPanel::EqCopyPaste, this, &CEqBandEditor::OnCopyPaste);
+    connect(m_pPanel, &CEqPanel::EqFilterFile, this, &CEqBandEditor::OnFilterFile);
     SetHooks(m_hooks);
     ReloadTexts();
     ToggleEditorView();
@@ -345,6 +349,11 @@ EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType) {
         WriteEqBand(e, band, BandValues{v.fGain, v.fFreq, v.fQ, v.nType}, companions);
     };
     hooks.pasteEq = [](int source, int target) { return CopyEq(source, target); };
+    hooks.importFilters = [](int e, const QString& path) {
+        const std::array<int, 1> eqs{e};
+        return ImportFilterFile(eqs, path);
+    };
+    hooks.exportFilters = [](int e, const QString& path) { return ExportFilterFile(e, path); };
     return hooks;
 }
 
@@ -537,6 +546,57 @@ void CEqBandEditor::OnBandDeselect() {
         m_nSelBand = -1;
         ToggleEditorView();
     }
+}
+
+EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path) {
+    if (eqs.empty())
+        return {false, QString()};
+    const FilterTextResult read = ReadFilterFile(path.toStdString(), EqUserBands(eqs.front()));
+    if (!read.bOk)
+        return {false, QString::fromStdString(FormatFilterNote(read.error))};
+    for (int eq : eqs)
+        ApplyEqBands(eq, read.bands);
+    QStringList warnings;
+    for (const FilterTextNote& note : read.warnings)
+        warnings << QString::fromStdString(FormatFilterNote(note));
+    return {true, warnings.join(QLatin1Char('\n'))};
+}
+
+EqFileResult ExportFilterFile(int eq, const QString& path) {
+    const std::string title = IsEqId(eq) ? kEqNumbers[eq].szName : "";
+    const FileResult written =
+        WriteFilterFile(path.toStdString(), WriteFilterText(ReadEqBandSettings(eq), title));
+    if (!written.bOk)
+        return {false, QString::fromStdString(written.strError)};
+    return {true, QString()};
+}
+
+void CEqBandEditor::OnFilterFile(bool import, int nKind) {
+    const QString filter = Tr("滤波器文本 (*.txt)", "Filter texts (*.txt)");
+    const QString caption = import ? Tr("导入滤波器", "Import filters") : Tr("导出滤波器", "Export filters");
+    if (import) {
+        if (!m_hooks.importFilters)
+            return;
+        const QString path = AskFileToOpen(this, filter);
+        if (path.isEmpty())
+            return;
+        const EqFileResult r = m_hooks.importFilters(nKind, path);
+        LoadEqFromStore();
+        if (!r.strText.isEmpty())
+            AskBox(this, r.bOk ? QMessageBox::Information : QMessageBox::Warning, caption, r.strText,
+                   QMessageBox::Ok);
+        return;
+    }
+    if (!m_hooks.exportFilters)
+        return;
+    const QString name =
+        IsEqId(nKind) ? QString::fromLatin1(kEqNumbers[nKind].szName).replace(' ', '-') : QString();
+    const QString path = AskFileToSave(this, filter, QStringLiteral("txt"), name);
+    if (path.isEmpty())
+        return;
+    const EqFileResult r = m_hooks.exportFilters(nKind, path);
+    if (!r.bOk)
+        AskBox(this, QMessageBox::Warning, caption, r.strText, QMessageBox::Ok);
 }
 
 void CEqBandEditor::OnCopyPaste(int nPaste, int nKind) {

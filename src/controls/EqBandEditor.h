@@ -25,6 +25,13 @@ class QRadioButton;
 class QTableWidget;
 class QWheelEvent;
 
+// The outcome of a filter-text import or export: on failure the error (naming its line), nothing changed;
+// on success the warnings, if any.
+struct EqFileResult {
+    bool bOk = false;
+    QString strText;
+};
+
 // What the page tells the editor about the equaliser it shows, and how the editor reaches the store:
 // the editor itself never reads or writes it.
 struct EqEditorHooks {
@@ -41,7 +48,16 @@ struct EqEditorHooks {
         writeBand;
     // Copies EQ `source` onto `target` and sends it; false when either is not an EQ.
     std::function<bool(int source, int target)> pasteEq;
+    // Filter texts: reads `path` into EQ `eq` and sends every band, or writes the EQ to `path`.
+    std::function<EqFileResult(int eq, const QString& path)> importFilters;
+    std::function<EqFileResult(int eq, const QString& path)> exportFilters;
 };
+
+// Reads the filter text at `path` and writes it into each EQ of `eqs` (all of one size), each band as
+// the editor writes a band; on an error nothing is sent.
+EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path);
+// Writes EQ `eq` as a filter text with the atomic save.
+EqFileResult ExportFilterFile(int eq, const QString& path);
 
 // Hooks that read and write EQ `eq` of the store through the model's EQ operations.
 EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType);
@@ -130,6 +146,7 @@ public:
     void OnBandPicked(EqBand* band, int index);
     void OnBandDeselect();
     void OnCopyPaste(int nPaste, int nKind);
+    void OnFilterFile(bool import, int nKind);
     void OnSliderPos(int id, int pos);
     void OnRadio(int id);
     void OnGridEditEnd(int row, int column, const QString& text);

@@ -761,9 +761,14 @@ void CEqPanel::mouseReleaseEvent(QMouseEvent* event) {
             QMenu menu(this);
             menu.addAction(Tr("复制均衡", "Copy EQ"))->setData(ID_EQ_COPY);
             menu.addAction(Tr("粘贴均衡", "Paste EQ"))->setData(ID_EQ_PASTE);
+            menu.addSeparator();
+            menu.addAction(Tr("导入滤波器…", "Import filters…"))->setData(ID_EQ_IMPORT);
+            menu.addAction(Tr("导出滤波器…", "Export filters…"))->setData(ID_EQ_EXPORT);
             const int id = ExecMenu(menu, global);
             if (id == ID_EQ_COPY || id == ID_EQ_PASTE) {
                 emit EqCopyPaste(id - ID_EQ_COPY, m_nKind);
+            } else if (id == ID_EQ_IMPORT || id == ID_EQ_EXPORT) {
+                emit EqFilterFile(id == ID_EQ_IMPORT, m_nKind);
             }
         } else {
             SendChanged(m_nSelBand);

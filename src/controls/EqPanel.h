@@ -24,6 +24,8 @@ constexpr int ID_EQ_TYPE_LS = 2028;
 constexpr int ID_EQ_TYPE_HS = 2029;
 constexpr int ID_EQ_COPY = 3025;
 constexpr int ID_EQ_PASTE = 3026;
+constexpr int ID_EQ_IMPORT = 3027; // filter texts of room-measurement programs
+constexpr int ID_EQ_EXPORT = 3028;
 
 // One band as the panel keeps it. Type, frequency, gain, Q and the curve come from EqSection
 // (nType, fFreq, fGain, fQ, curve), so the core's curve functions work on it directly.
@@ -115,6 +117,8 @@ signals:
     void EqBandDeselect();
     // WM_EQ_COPY_PASTE: nPaste 0 copy, 1 paste; nKind the panel kind.
     void EqCopyPaste(int nPaste, int nKind);
+    // The popup's "Import filters…" (true) or "Export filters…" (false) for EQ `nKind`.
+    void EqFilterFile(bool import, int nKind);
     // WM_EQ_BAND_PICKED: a band was selected with a digit key.
     void EqBandPicked(EqBand* band, int index);
 

@@ -167,6 +167,13 @@ void CDialogOutput::SetEditorHooks() {
         const std::vector<int> channels = LinkedSet();
         WriteOutputBand(channels, band, BandValues{r.fGain, r.fFreq, r.fQ, r.nType}, companions);
     };
+    // An imported filter text, like an edit, reaches every linked channel.
+    hooks.importFilters = [this](int, const QString& path) {
+        std::vector<int> eqs;
+        for (int c : LinkedSet())
+            eqs.push_back(OutputEq(c));
+        return ImportFilterFile(eqs, path);
+    };
     m_pEditor->SetHooks(hooks);
 }
 

@@ -3,7 +3,7 @@
 #include "app/App.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "controls/EqBandEditor.h"

@@ -5,12 +5,17 @@
 #include "controls/EqBandEditor.h"
 #include "controls/XBmpSlider.h"
 #include "dsp/FilterResponse.h"
+#include "files/FilterText.h"
 #include "model/Compound.h"
+#include "model/EqIo.h"
 #include "ui/Language.h"
+#include "ui/Prompts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -674,3 +679,87 @@ TEST_F(EqBandEditorTest, TextsFollowTheLanguage) {
     EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "增益");
     EXPECT_EQ(qobject_cast<QGroupBox*>(FindCtrl(editor, 1202))->title(), "Q值");
 }
+
+namespace {
+
+// The window's filter import sends exactly what m7qctl's import sends, and a bad text changes nothing.
+class FilterFileMenuTest : public EqBandEditorTest {
+protected:
+    void SetUp() override {
+        EqBandEditorTest::SetUp();
+        PromptHooks hooks;
+        hooks.file = [this](bool save, const QString&) {
+            saved = save;
+            return path;
+        };
+        hooks.ask = [this](QMessageBox::Icon, const QString&, const QString& text,
+                           QMessageBox::StandardButtons) {
+            boxes << text;
+            return QMessageBox::Ok;
+        };
+        SetPromptHooks(hooks);
+    }
+    void TearDown() override {
+        SetPromptHooks({});
+        QFile::remove(path);
+        EqBandEditorTest::TearDown();
+    }
+    void WriteText(const char* text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QString path =
+        QDir::temp().filePath(QStringLiteral("m7q-filters-%1.txt").arg(QCoreApplication::applicationPid()));
+    bool saved = false;
+    QStringList boxes;
+};
+
+TEST_F(FilterFileMenuTest, ImportSendsWhatTheCommandLineSendsAndReloadsTheEditor) {
+    WriteText("Filter 1: ON PK Fc 63 Hz Gain -5.0 dB Q 4.000\n"
+              "Filter 2: ON LSC Fc 120 Hz Gain 3.5 dB Q 0.71\n"
+              "Filter 3: ON HP Fc 30 Hz Q 0.7\n"
+              "Filter 4: ON PK Fc 500 Hz Gain 40 dB Q 2\n");
+    Use(kMusic, 10, EQ_HS);
+    const std::vector<uint8_t> before(g_Param.byImage.begin(), g_Param.byImage.end());
+    emit panel->EqFilterFile(true, kMusic);
+    const std::vector<Report> window = Sent();
+    ASSERT_EQ(window.size(), 20u); // ten bands: record, then coefficients
+    ASSERT_EQ(boxes.size(), 1);    // the held gain is named
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("line 4"))) << boxes[0].toStdString();
+    EXPECT_EQ(panel->GetBand(1)->nType, EQ_LS);
+    EXPECT_FLOAT_EQ(panel->GetBand(3)->fGain, 15.0f);
+
+    // The same text through the command line's path, from the same store.
+    std::copy(before.begin(), before.end(), g_Param.byImage.begin());
+    link.Clear();
+    const FilterTextResult read = ReadFilterFile(path.toStdString(), EqUserBands(kMusic));
+    ASSERT_TRUE(read.bOk);
+    ApplyEqBands(kMusic, read.bands);
+    EXPECT_EQ(Sent(), window);
+}
+
+TEST_F(FilterFileMenuTest, ABadTextShowsItsLineAndSendsNothing) {
+    WriteText("Filter 1: ON PK Fc 63 Hz Gain -5.0 dB Q 4.000\nFilter 2: ON BP Fc 120 Hz Q 2\n");
+    Use(kMusic, 10, EQ_HS);
+    const std::vector<uint8_t> before(g_Param.byImage.begin(), g_Param.byImage.end());
+    emit panel->EqFilterFile(true, kMusic);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(std::vector<uint8_t>(g_Param.byImage.begin(), g_Param.byImage.end()), before);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("line 2"))) << boxes[0].toStdString();
+}
+
+TEST_F(FilterFileMenuTest, ExportWritesTheShownEqForAnImportToGiveBack) {
+    Use(kMusic, 10, EQ_HS);
+    emit panel->EqFilterFile(false, kMusic);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(Sent().empty());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Filter 10:"))) << text.toStdString();
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+} // namespace

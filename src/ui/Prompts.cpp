@@ -1,4 +1,4 @@
-#include "app/Prompts.h"
+#include "ui/Prompts.h"
 
 #include <QFileDialog>
 
@@ -19,23 +19,32 @@ QMessageBox::StandardButton AskBox(QWidget* parent, QMessageBox::Icon icon, cons
     return QMessageBox::StandardButton(box.exec());
 }
 
-QString AskModeFileToOpen(QWidget* parent) {
+QString AskFileToOpen(QWidget* parent, const QString& filter) {
     if (g_hooks.file)
         return g_hooks.file(false, QString());
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kModeFilter));
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
 }
 
-QString AskModeFileToSave(QWidget* parent, const QString& defaultName) {
+QString AskFileToSave(QWidget* parent, const QString& filter, const QString& suffix,
+                      const QString& defaultName) {
     if (g_hooks.file)
         return g_hooks.file(true, defaultName);
     QFileDialog dlg(parent);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilter(QString::fromLatin1(kModeFilter));
-    dlg.setDefaultSuffix(QStringLiteral("vm3zt"));
+    dlg.setNameFilter(filter);
+    dlg.setDefaultSuffix(suffix);
     dlg.selectFile(defaultName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return QString();
     return dlg.selectedFiles().first();
+}
+
+QString AskModeFileToOpen(QWidget* parent) {
+    return AskFileToOpen(parent, QString::fromLatin1(kModeFilter));
+}
+
+QString AskModeFileToSave(QWidget* parent, const QString& defaultName) {
+    return AskFileToSave(parent, QString::fromLatin1(kModeFilter), QStringLiteral("vm3zt"), defaultName);
 }
 
 QString WriteFailureText(int err, const QString& path) {

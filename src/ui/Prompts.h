@@ -1,4 +1,4 @@
-// Questions, message boxes and file dialogs of the shell, in one place so that tests can answer them.
+// Questions, message boxes and file dialogs of every window, in one place so that tests can answer them.
 #pragma once
 
 #include <QMessageBox>
@@ -22,6 +22,10 @@ void SetPromptHooks(PromptHooks hooks);
 
 QMessageBox::StandardButton AskBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                    const QString& text, QMessageBox::StandardButtons buttons);
+// File dialogs with a name filter ("Filter texts (*.txt)"); `suffix` is added to a saved name without one.
+QString AskFileToOpen(QWidget* parent, const QString& filter);
+QString AskFileToSave(QWidget* parent, const QString& filter, const QString& suffix,
+                      const QString& defaultName);
 // Mode-file dialogs with the filter "Mode Files (*.vm3zt)".
 QString AskModeFileToOpen(QWidget* parent);
 QString AskModeFileToSave(QWidget* parent, const QString& defaultName);
