@@ -312,6 +312,11 @@ TEST_F(ShellTest, OnlyTheLeftCtrlStoresToAModeAndStepsTheVolumeByOne) {
     SendKey(to, QEvent::KeyPress, Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 25);
     ClearSent();
+    // The processor's acknowledgement of the step marks the store modified.
+    ASSERT_TRUE(QTest::qWaitFor([] {
+        auto lock = LockStore();
+        return g_Param.bModified != 0;
+    }));
     answers = {QMessageBox::Yes};
     SendKey(to, QEvent::KeyPress, Qt::Key_F2, Qt::ControlModifier); // returns after the read-all
     EXPECT_EQ(asked, QStringList{QString::fromUtf8("信息|参数已更改，确定要直接载入模式二?")});

@@ -285,7 +285,7 @@ TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     panel.SetKind(EQ_REVERB_B);
     AnswerMenu(ID_EQ_PASTE);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
-    EXPECT_EQ(menuTexts, QStringList({"Copy EQ", "Paste EQ"}));
+    EXPECT_EQ(menuTexts, QStringList({"Copy EQ", "Paste EQ", "", "Import filters…", "Export filters…"}));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].nMsg, WM_EQ_COPY_PASTE);
     EXPECT_EQ(sent[0].nParam, 1);
@@ -294,7 +294,7 @@ TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     g_nLanguage = 0;
     AnswerMenu(ID_EQ_COPY);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
-    EXPECT_EQ(menuTexts, QStringList({"复制均衡", "粘贴均衡"}));
+    EXPECT_EQ(menuTexts, QStringList({"复制均衡", "粘贴均衡", "", "导入滤波器…", "导出滤波器…"}));
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].nParam, 0);
 }
