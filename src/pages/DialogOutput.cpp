@@ -62,7 +62,8 @@ CDialogOutput::CDialogOutput(const PageContext& context, int channel, QWidget* p
     FillRoleLists();
     ApplyTexts(this, kTemplate);
     Refresh();
-    WatchWheel(this);
+    // The wheel goes to the focused panel or slider wherever the cursor is on the page.
+    new CWheelForwarder(this, {m_pEqPanel});
 }
 
 CDialogOutput::~CDialogOutput() = default;
@@ -529,44 +530,4 @@ void CDialogOutput::showEvent(QShowEvent* event) {
         m_bGridHeightKept = true;
         m_nGridHeight = m_pEditor->height();
     }
-}
-
-QWidget* CDialogOutput::WheelTarget() const {
-    QWidget* focus = QApplication::focusWidget();
-    if (!focus)
-        return nullptr;
-    if (focus == m_pEqPanel)
-        return focus;
-    if (auto* slider = qobject_cast<CXBmpSlider*>(focus); slider && isAncestorOf(slider))
-        return slider;
-    return nullptr;
-}
-
-bool CDialogOutput::ForwardWheel(QWheelEvent* event) {
-    QWidget* target = WheelTarget();
-    if (!target)
-        return false;
-    const QPointF local = target->mapFromGlobal(event->globalPosition());
-    QWheelEvent copy(local, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
-                     event->buttons(), event->modifiers(), event->phase(), event->inverted(),
-                     event->source());
-    QCoreApplication::sendEvent(target, &copy);
-    return true;
-}
-
-void CDialogOutput::WatchWheel(QWidget* root) {
-    for (QWidget* w : root->findChildren<QWidget*>())
-        w->installEventFilter(this);
-}
-
-bool CDialogOutput::eventFilter(QObject* watched, QEvent* event) {
-    // The wheel goes to the focused panel or slider wherever the cursor is on the page.
-    if (event->type() == QEvent::Wheel && watched != WheelTarget())
-        return ForwardWheel(static_cast<QWheelEvent*>(event));
-    return CPage::eventFilter(watched, event);
-}
-
-void CDialogOutput::wheelEvent(QWheelEvent* event) {
-    if (!ForwardWheel(event))
-        CPage::wheelEvent(event);
 }

@@ -105,15 +105,10 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void LayoutControls();
-    void WatchWheel(QWidget* root);
-    bool ForwardWheel(QWheelEvent* event);
-    QWidget* WheelTarget() const;
 
     void FillRoleLists();
     void UpdateBanner();
