@@ -1,5 +1,7 @@
 #include "pages/Page.h"
 
+#include "ui/Language.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -15,6 +17,7 @@ CPage::CPage(int nTemplate, const PageContext& context, QWidget* parent)
     : QWidget(parent), m_nTemplate(nTemplate), m_context(context) {
     if (!m_context.pState)
         m_context.pState = DefaultState();
+    SetTemplateId(this, nTemplate);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, PageColor());

@@ -14,6 +14,7 @@ int g_nLanguage = 0;
 namespace {
 
 constexpr const char* kIdProperty = "m7qCtrlId";
+constexpr const char* kTemplateProperty = "m7qTemplate";
 constexpr int kMaxValue = 999;
 
 // The [String] section of one language file; read once.
@@ -99,16 +100,36 @@ void SetWidgetText(QWidget* widget, const QString& text) {
         edit->setText(text);
 }
 
+void SetTemplateId(QWidget* window, int nTemplate) {
+    if (window)
+        window->setProperty(kTemplateProperty, nTemplate);
+}
+
+int TemplateIdOf(const QWidget* window) {
+    return window ? window->property(kTemplateProperty).toInt() : 0;
+}
+
+namespace {
+// True when a widget between `w` (included) and `top` (excluded) carries a template of its own.
+bool InOtherTemplate(const QWidget* w, const QWidget* top) {
+    for (const QWidget* p = w; p && p != top; p = p->parentWidget())
+        if (p != w && TemplateIdOf(p) != 0)
+            return true;
+    return false;
+}
+} // namespace
+
 void ApplyTexts(QWidget* window, int nTemplate) {
     if (!window)
         return;
     const QString title = LangTitle(g_nLanguage, nTemplate);
     if (!title.isEmpty())
         window->setWindowTitle(title);
-    // Nested group boxes hold controls too, so every descendant with an id is visited.
+    // Nested group boxes hold controls too, so every descendant with an id is visited; a child window
+    // with a template of its own keeps its controls' texts (its own pass gives them).
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const int id = CtrlId(w);
-        if (id == 0)
+        if (id == 0 || InOtherTemplate(w, window))
             continue;
         const QString text = LangText(g_nLanguage, nTemplate, id);
         if (!text.isEmpty())

@@ -364,6 +364,25 @@ TEST_F(ApplyTextsTest, SetsCaptionAndControlsAndLeavesTheRestAlone) {
     ApplyTexts(nullptr, 335); // nothing to do, no crash
 }
 
+// A child dialog with a template of its own keeps its controls: the same id means another control there.
+TEST_F(ApplyTextsTest, AChildDialogWithItsOwnTemplateKeepsItsTexts) {
+    QWidget window;
+    new QVBoxLayout(&window);
+    auto* outer = Add<QPushButton>(&window, 1005, "outer");
+    QWidget child(&window);
+    SetTemplateId(&child, 481);
+    new QVBoxLayout(&child);
+    auto* inner = Add<QPushButton>(&child, 1005, "inner");
+    g_nLanguage = 1;
+    ApplyTexts(&window, 479);
+    EXPECT_EQ(S(outer->text()), "All on");
+    EXPECT_EQ(S(inner->text()), "inner");
+    EXPECT_EQ(TemplateIdOf(&child), 481);
+    SetTemplateId(&child, 0); // no template of its own: an ordinary part of the window again
+    ApplyTexts(&window, 479);
+    EXPECT_EQ(S(inner->text()), "All on");
+}
+
 TEST_F(ApplyTextsTest, EmptyOrMissingEnglishEntriesKeepTheChineseText) {
     // Dimmer control: its caption is written by the dialog; warning 1239 has an empty English entry.
     QWidget dimmer;
