@@ -108,16 +108,18 @@ void CDelayDlg::LayoutControls() {
         m_pRow->Channel(k)->setGeometry(kDlu.Rect(12 + 66 * k, 3, 62, 16));
     for (int j = 0; j < 3; ++j)
         m_pRow->PageButton(j)->setGeometry(kDlu.Rect(12 + 66 * (8 + j), 3, 62, 16));
+    // Three lines a channel: switch, name and delay box; the two radios and the split frequency;
+    // the split slider.
     for (int c = 0; c < kOutputChannels; ++c) {
-        const int y = kRowY[c] - 5;
-        m_pSwitch[c]->setGeometry(kDlu.Rect(12, y, 32, 11));
-        m_pHf[c]->setGeometry(kDlu.Rect(46, y, 46, 11));
-        m_pWhole[c]->setGeometry(kDlu.Rect(94, y, 36, 11));
-        m_pEdit[c]->setGeometry(kDlu.Rect(132, y - 2, 33, 14));
-        m_pSpin[c]->setGeometry(kDlu.Rect(165, y - 2, 10, 14));
-        m_pName[c]->setGeometry(kDlu.Rect(12, y + 14, 28, 12));
-        m_pSplit[c]->setGeometry(kDlu.Rect(41, y + 13, 87, 14));
-        m_pFreq[c]->setGeometry(kDlu.Rect(135, y + 14, 40, 12));
+        const int y = kRowY[c];
+        m_pSwitch[c]->setGeometry(kDlu.Rect(12, y - 8, 34, 10));
+        m_pName[c]->setGeometry(kDlu.Rect(50, y - 8, 40, 10));
+        m_pEdit[c]->setGeometry(kDlu.Rect(130, y - 9, 33, 11));
+        m_pSpin[c]->setGeometry(kDlu.Rect(164, y - 9, 10, 11));
+        m_pHf[c]->setGeometry(kDlu.Rect(12, y + 3, 64, 10));
+        m_pWhole[c]->setGeometry(kDlu.Rect(78, y + 3, 52, 10));
+        m_pFreq[c]->setGeometry(kDlu.Rect(135, y + 3, 40, 10));
+        m_pSplit[c]->setGeometry(kDlu.Rect(12, y + 13, 118, 12));
     }
     const QRect panel = kDlu.Rect(193, 25, 536, 284);
     m_pPanel->setGeometry(panel.x(), panel.y(), std::max(width() - panel.x() - kDlu.X(8), 100),

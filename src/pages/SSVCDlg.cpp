@@ -28,7 +28,8 @@ constexpr int kSpeakerY[8] = {160, 177, 193, 211, 228, 245, 261, 277};
 constexpr int kStaticIds[6] = {1005, 1007, 1229, 1139, 1006, 1002};
 
 QString PosText(float metres) {
-    return CFormat("%+-.1fm", metres);
+    // A coordinate of 0 travels as 0x80 and comes back as -0: shown as +0.0m.
+    return CFormat("%+-.1fm", metres == 0.0f ? 0.0f : metres);
 }
 
 // A room size from the store or a box as the page uses it: whole metres 1..10.
@@ -99,6 +100,10 @@ void CSSVCDlg::CreateControls() {
         SetCtrlId(m_pLocate[c], kLocateIds[c]);
         connect(m_pLocate[c], &QCheckBox::clicked, this, [this, c](bool on) { OnLocate(c, on); });
         m_pRole[c] = MakeText(this, kRoleIds[c], Qt::AlignLeft | Qt::AlignVCenter);
+        QFont small = m_pRole[c]->font();
+        small.setPixelSize(11);
+        m_pRole[c]->setFont(small);
+        m_pLocate[c]->setFont(small);
         m_pLevel[c] = new CXBmpSlider(this, kLevelIds[c], false);
         m_pLevel[c]->SetRange(0, 100);
         connect(m_pLevel[c], &CXBmpSlider::SliderPos, this, [this, c](int, int pos) { OnLevel(c, pos); });
@@ -144,10 +149,10 @@ void CSSVCDlg::LayoutControls() {
     m_pRow->PageButton(0)->setGeometry(kDlu.Rect(8 + 72 * 8, 2, 68, 16));
     for (int c = 0; c < kOutputChannels; ++c) {
         const int y = kLocateY[c];
-        m_pLocate[c]->setGeometry(kDlu.Rect(5, y, 30, 12));
-        m_pRole[c]->setGeometry(kDlu.Rect(35, y, 46, 12));
-        m_pLevel[c]->setGeometry(kDlu.Rect(81, y - 1, 87, 14));
-        m_pLevelText[c]->setGeometry(kDlu.Rect(174, y, 28, 12));
+        m_pLocate[c]->setGeometry(kDlu.Rect(5, y, 41, 12));
+        m_pRole[c]->setGeometry(kDlu.Rect(46, y, 50, 12));
+        m_pLevel[c]->setGeometry(kDlu.Rect(97, y - 1, 73, 14));
+        m_pLevelText[c]->setGeometry(kDlu.Rect(172, y, 30, 12));
     }
     m_pStatic[0]->setGeometry(kDlu.Rect(203, 35, 66, 12)); // unit
     m_pReset->setGeometry(kDlu.Rect(272, 33, 54, 16));
@@ -170,8 +175,11 @@ void CSSVCDlg::LayoutControls() {
             if (!name) {
                 name = new QLabel(CSSVolumePanel::SpeakerName(i), this);
                 name->setObjectName(QStringLiteral("speaker%1").arg(i));
+                QFont small = name->font();
+                small.setPixelSize(10);
+                name->setFont(small);
             }
-            name->setGeometry(kDlu.Rect(210, y, 50, 13));
+            name->setGeometry(kDlu.Rect(204, y, 58, 13));
         }
         for (int a = 0; a < 2; ++a) {
             const int x = a == 0 ? 262 : 312;
