@@ -149,8 +149,8 @@ void CSSVCDlg::LayoutControls() {
     m_pRow->PageButton(0)->setGeometry(kDlu.Rect(8 + 72 * 8, 2, 68, 16));
     for (int c = 0; c < kOutputChannels; ++c) {
         const int y = kLocateY[c];
-        m_pLocate[c]->setGeometry(kDlu.Rect(5, y, 41, 12));
-        m_pRole[c]->setGeometry(kDlu.Rect(46, y, 50, 12));
+        m_pLocate[c]->setGeometry(kDlu.Rect(5, y, 44, 12));
+        m_pRole[c]->setGeometry(kDlu.Rect(49, y, 48, 12));
         m_pLevel[c]->setGeometry(kDlu.Rect(97, y - 1, 73, 14));
         m_pLevelText[c]->setGeometry(kDlu.Rect(172, y, 30, 12));
     }
