@@ -6,6 +6,7 @@
 #include "ui/Numbers.h"
 
 #include <QKeyEvent>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -39,6 +40,10 @@ void CValueEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void CValueEdit::wheelEvent(QWheelEvent* event) {
+    event->accept();
 }
 
 // ---- Compressor ----------------------------------------------------------------------------------

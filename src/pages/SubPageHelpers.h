@@ -20,7 +20,8 @@ private:
     double m_fY;
 };
 
-// An edit box that reports Enter (and never lets it reach a window as a dialog command).
+// An edit box that reports Enter (and never lets it reach a window as a dialog command). It takes a
+// wheel sent to it and does nothing with it, so that a forwarded wheel never comes back to the page.
 class CValueEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 // ---- Compressor ----------------------------------------------------------------------------------

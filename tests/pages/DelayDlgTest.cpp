@@ -113,6 +113,14 @@ TEST_F(DelayDlgTest, TypedDelayIsHeldToItsRangeBeforeItIsShownStoredAndSent) {
     Type(5, "abc");
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(Edit(5)->text(), "1.5ms");
+
+    // A wheel over the page with the focus in a box goes to the box and stops there.
+    link.Clear();
+    Edit(5)->setFocus();
+    Wheel(page.get(), 120);
+    Wheel(page->Panel(), -120);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Edit(5)->text(), "1.5ms");
 }
 
 TEST_F(DelayDlgTest, SpinsStepATenthAndStopAtTheLowerEnd) {
