@@ -257,3 +257,30 @@ TEST_F(SSVCDlgTest, LocateTicksOneBoxAndSendsTheRoleOrEight) {
     page->ReloadTexts();
     EXPECT_EQ(Ctrl<QLabel>(CSSVCDlg::kRoleIds[2])->text(), QString::fromUtf8("(超低)"));
 }
+
+TEST_F(SSVCDlgTest, ListenerDragSendsTheFieldThenEveryLevelAndItsSpinsFollow) {
+    Open();
+    CSSVolumePanel* panel = page->Panel();
+    const QPoint at(panel->Item(0)->nPx, panel->Item(0)->nPy);
+    SendMouse(panel, QEvent::MouseButtonPress, at, Qt::LeftButton);
+    link.Clear();
+    std::array<uint8_t, kSurroundLevelsSize> levels = Levels(); // as the press left them
+    const QPoint to = CSSVolumePanel::MetresToPixel(QPointF(1.0, 1.0), panel->size(), 4.0f, 4.0f);
+    SendMouse(panel, QEvent::MouseMove, to, Qt::LeftButton);
+    SendMouse(panel, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const SSVItem* listener = panel->Item(0);
+    std::vector<Report> want = {FieldReport()};
+    static constexpr int kChannelOfSpeaker[7] = {0, 5, 1, 2, 4, 3, 6}; // side right has no channel
+    for (int k = 0; k < 7; ++k)
+        for (const Report& r : LevelReports(levels, kChannelOfSpeaker[k], page->SpeakerLevel(k)))
+            want.push_back(r);
+    EXPECT_EQ(Sent(), want);
+    EXPECT_NEAR(page->SpeakerLevel(2), 3.0f, 0.1f); // front right at (1, 1): about the listener's spot
+    {
+        auto lock = LockStore();
+        EXPECT_FLOAT_EQ(g_SoundField.fListenerX, listener->fX);
+        EXPECT_FLOAT_EQ(g_SoundField.fListenerY, listener->fY);
+    }
+    EXPECT_EQ(Ctrl<CSpinButtons>(CSSVCDlg::IDC_LISTENER_X_SPIN)->Pos(),
+              static_cast<int>(listener->fX * 10.0f));
+}
