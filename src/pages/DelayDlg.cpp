@@ -119,7 +119,7 @@ void CDelayDlg::LayoutControls() {
         m_pHf[c]->setGeometry(kDlu.Rect(12, y + 3, 64, 10));
         m_pWhole[c]->setGeometry(kDlu.Rect(78, y + 3, 52, 10));
         m_pFreq[c]->setGeometry(kDlu.Rect(135, y + 3, 40, 10));
-        m_pSplit[c]->setGeometry(kDlu.Rect(12, y + 13, 118, 12));
+        m_pSplit[c]->setGeometry(kDlu.Rect(12, y + 12, 118, 14));
     }
     const QRect panel = kDlu.Rect(193, 25, 536, 284);
     m_pPanel->setGeometry(panel.x(), panel.y(), std::max(width() - panel.x() - kDlu.X(8), 100),
