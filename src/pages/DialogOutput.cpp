@@ -11,6 +11,7 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/PageHelpers.h"
+#include "pages/SubPageHelpers.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
 
@@ -407,6 +408,11 @@ void CDialogOutput::OnSliderPos(int id, int pos) {
     }
     switch (id) {
     case IDC_SPLIT:
+        // A disabled slider still takes the wheel; whole-channel delay keeps its bands.
+        if (!m_pSplit->IsSliderEnabled()) {
+            m_pSplit->SetPos(CurrentSplitIndex(m_nChannel));
+            return;
+        }
         return OnSplit(pos);
     case IDC_DELAY:
         return OnDelay(pos);
@@ -440,49 +446,14 @@ void CDialogOutput::OnCompSwitch(bool checked) {
 }
 
 void CDialogOutput::OnCompSlider(int id, int value) {
-    const int c = m_nChannel;
-    float thr, ratio, attack, release;
-    {
-        auto lock = LockStore();
-        thr = SlotFloat(SET_OUT_COMP_THRESHOLD + c);
-        ratio = SlotFloat(SET_OUT_COMP_RATIO + c);
-        attack = SlotFloat(SET_OUT_COMP_ATTACK + c);
-        release = SlotFloat(SET_OUT_COMP_RELEASE + c);
-    }
-    switch (id) {
-    case IDC_THRESHOLD:
-        thr = static_cast<float>(value);
-        m_pCompText[0]->setText(QString::asprintf("%.0fdB", thr));
-        break;
-    case IDC_RATIO:
-        ratio = static_cast<float>(value / 10.0);
-        m_pCompText[1]->setText(QString::asprintf("%.1f:1", ratio));
-        break;
-    case IDC_ATTACK:
-        attack = static_cast<float>(value);
-        m_pCompText[2]->setText(QString::asprintf("%.0fms", attack));
-        break;
-    case IDC_RELEASE:
-        release = static_cast<float>(value);
-        m_pCompText[3]->setText(QString::asprintf("%.0fms", release));
-        break;
-    default:
+    static constexpr int kIds[4] = {IDC_THRESHOLD, IDC_RATIO, IDC_ATTACK, IDC_RELEASE};
+    const int which = static_cast<int>(std::find(kIds, kIds + 4, id) - kIds);
+    if (which == 4)
         return;
-    }
-    // Whole milliseconds; rounded, since a time read back from the processor may sit just below one.
-    auto wholeMs = [](float ms) { return std::isfinite(ms) ? static_cast<float>(std::lround(ms)) : 1.0f; };
-    attack = wholeMs(attack);
-    release = wholeMs(release);
-    for (int i : LinkedSet()) {
-        {
-            auto lock = LockStore();
-            SetSlotFloatBits(SET_OUT_COMP_THRESHOLD + i, thr);
-            SetSlotFloatBits(SET_OUT_COMP_RATIO + i, ratio);
-            SetSlotFloatBits(SET_OUT_COMP_ATTACK + i, attack);
-            SetSlotFloatBits(SET_OUT_COMP_RELEASE + i, release);
-        }
-        SendCompressor(i);
-    }
+    const CompValues values = CompWithSlider(ReadCompValues(m_nChannel), which, value);
+    m_pCompText[which]->setText(CompText(which, values));
+    for (int i : LinkedSet())
+        StoreAndSendComp(i, values);
 }
 
 void CDialogOutput::OnDelaySwitch(bool checked) {

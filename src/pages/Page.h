@@ -15,7 +15,8 @@ class QDialog;
 
 // What the shell remembers between pages.
 struct PageState {
-    int nOutputChannel = 0; // the output channel last shown, reopened from the Output category
+    int nOutputChannel = 0;  // the output channel last shown, reopened from the Output category
+    int nLocatedChannel = 0; // the sound field's located output channel 1..8, 0 for none
 };
 
 // Everything a page may use from outside itself.

@@ -1,7 +1,10 @@
 #include "pages/PageRegistry.h"
 
+#include "pages/CompDlg.h"
+#include "pages/DelayDlg.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "pages/SSVCDlg.h"
 
 namespace {
 
@@ -17,6 +20,9 @@ CPage* MakeEmptyMusicPage(const PageContext& context, int, QWidget* parent) {
 const PageRow kRows[] = {
     {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
+    {kTemplateDelayPage, "delay", PageHost::MainView, Make<CDelayDlg>},
+    {kTemplateCompressorPage, "compressor", PageHost::MainView, Make<CCompDlg>},
+    {kTemplateSoundFieldPage, "soundfield", PageHost::MainView, Make<CSSVCDlg>},
 };
 
 } // namespace

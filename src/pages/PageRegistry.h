@@ -3,6 +3,8 @@
 // go through it; a new page is one class and one row.
 #pragma once
 
+#include "pages/Templates.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,19 +13,6 @@
 class CPage;
 class QWidget;
 struct PageContext;
-
-constexpr int kTemplateAbout = 100;
-constexpr int kTemplateMusicPage = 313;
-constexpr int kTemplateDelayPage = 333;
-constexpr int kTemplateSoundFieldPage = 334;
-constexpr int kTemplateMachine = 335;
-constexpr int kTemplateCompressorPage = 346;
-constexpr int kTemplateRemote = 373;
-constexpr int kTemplateOutputPage = 385;
-constexpr int kTemplateEffectsPage = 421;
-constexpr int kTemplatePlugs = 479;
-constexpr int kTemplateMusicInput = 512;
-constexpr int kTemplateFeatures = 513;
 
 enum class PageHost {
     MainView,   // replaces the page in the main view

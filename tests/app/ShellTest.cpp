@@ -3,7 +3,6 @@
 #include "app/App.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
-#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "controls/EqBandEditor.h"
@@ -20,6 +19,7 @@
 #include "ui/Language.h"
 #include "ui/Notices.h"
 #include "ui/ProgressDlgs.h"
+#include "ui/Prompts.h"
 
 #include "TestSupport.h"
 
@@ -1044,6 +1044,35 @@ TEST_F(ShellTest, TheRegistryIsTheOnePlaceThatMakesPages) {
     EXPECT_EQ(output->CurrentChannel(), 5);
     output->Select(2);
     EXPECT_EQ(state.nOutputChannel, 2);
+}
+
+TEST_F(ShellTest, TheOutputPageButtonsOpenTheSubPagesAndTheirChannelButtonsComeBack) {
+    frame->show();
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    auto* output = qobject_cast<CDialogOutput*>(view->Page());
+    ASSERT_NE(output, nullptr);
+    output->SelectChannel(2);
+    auto click = [&](int id) {
+        auto* button = qobject_cast<QAbstractButton*>(FindCtrl(view->Page(), id));
+        ASSERT_NE(button, nullptr) << id;
+        ASSERT_TRUE(button->isVisible()) << id;
+        button->click();
+        QCoreApplication::processEvents(); // the switch is queued
+    };
+    click(CDialogOutput::IDC_BTN_DELAY);
+    EXPECT_EQ(view->Page()->TemplateId(), 333);
+    click(CChannelButtonRow::kChannelIds[4]);
+    ASSERT_EQ(view->Page()->TemplateId(), 385);
+    EXPECT_EQ(qobject_cast<CDialogOutput*>(view->Page())->CurrentChannel(), 4);
+    click(CDialogOutput::IDC_BTN_COMP);
+    EXPECT_EQ(view->Page()->TemplateId(), 346);
+    click(CDialogOutput::IDC_BTN_LOCATION);
+    EXPECT_EQ(view->Page()->TemplateId(), 334);
+    EXPECT_FALSE(FindCtrl(view->Page(), CDialogOutput::IDC_BTN_DELAY)->isVisible());
+    EXPECT_FALSE(FindCtrl(view->Page(), CDialogOutput::IDC_BTN_COMP)->isVisible());
+    click(CChannelButtonRow::kChannelIds[1]);
+    ASSERT_EQ(view->Page()->TemplateId(), 385);
+    EXPECT_EQ(qobject_cast<CDialogOutput*>(view->Page())->CurrentChannel(), 1);
 }
 
 } // namespace
