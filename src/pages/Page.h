@@ -16,6 +16,7 @@ class QDialog;
 // What the shell remembers between pages.
 struct PageState {
     int nOutputChannel = 0; // the output channel last shown, reopened from the Output category
+    int nMusicPageMode = 0; // the music page's mode last chosen (0 Mic A, 1 Mic B, 2 Music)
 };
 
 // Everything a page may use from outside itself.
