@@ -2,11 +2,11 @@
 
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
+#include "link/Events.h"
 #include "model/Defaults.h"
 #include "model/Eq.h"
 #include "model/Setters.h"
 #include "pages/PageHelpers.h"
-#include "pages/PageRegistry.h"
 #include "ui/Language.h"
 
 #include <QLabel>
@@ -116,6 +116,11 @@ void CDialogEfx::Refresh() {
     m_pEditor->LoadEqFromStore();
 }
 
+void CDialogEfx::RefreshLive(uint32_t regions) {
+    if (regions & STORE_PARAMS)
+        m_pEqPanel->SetBypass(EqBypassed());
+}
+
 bool CDialogEfx::EqBypassed() const {
     return SlotValue(EqBypassSlot(EqOfIndex(m_nIndex))) != 0;
 }
@@ -139,5 +144,5 @@ void CDialogEfx::PickBand(int band) {
 }
 
 void CDialogEfx::OnBack() {
-    emit OpenPage(kTemplateMusicPage, State().nMusicPageMode);
+    emit OpenPage(kMusicTemplate, State().nMusicPageMode);
 }

@@ -5,14 +5,13 @@
 #include "controls/PeakMeterCtrl.h"
 #include "controls/SmallEqPanel.h"
 #include "controls/XBmpSlider.h"
+#include "link/Events.h"
 #include "link/Link.h"
 #include "model/Defaults.h"
 #include "model/Eq.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
-#include "pages/DialogEfx.h"
 #include "pages/EffectParams.h"
-#include "pages/PageRegistry.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"
 
@@ -363,10 +362,15 @@ void CDialogMusic::OnSmallPanel(bool reverb) {
     if (m_nMode == MODE_MUSIC)
         return;
     const int index = (reverb ? 0 : 2) + (m_nMode == MODE_MIC_B ? 1 : 0);
-    emit OpenPage(kTemplateEffectsPage, index);
+    emit OpenPage(kEffectsTemplate, index);
 }
 
 // ---- Equaliser -----------------------------------------------------------------------------------
+
+void CDialogMusic::RefreshLive(uint32_t regions) {
+    if (regions & STORE_PARAMS)
+        m_pEqPanel->SetBypass(EqBypassed());
+}
 
 bool CDialogMusic::EqBypassed() const {
     return SlotValue(EqBypassSlot(EqOfMode(m_nMode))) != 0;

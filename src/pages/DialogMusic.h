@@ -25,6 +25,7 @@ class CDialogMusic : public CPage {
     Q_OBJECT
 public:
     static constexpr int kTemplate = 313;
+    static constexpr int kEffectsTemplate = 421; // the page behind the small EQ pictures
     static constexpr int kBandCount = 10;
     enum Mode : int { MODE_MIC_A = 0, MODE_MIC_B = 1, MODE_MUSIC = 2 };
     static constexpr int kLiveMs = 300;
@@ -71,6 +72,8 @@ public:
     // ---- CPage ------------------------------------------------------------------------------------
     void Refresh() override;
     void ReloadTexts() override;
+    // Parameter replies may change the bypass switch: the panel shows it as the status bar does.
+    void RefreshLive(uint32_t regions) override;
     // Opened again with a mode (the Input category, the effect page's back button).
     void Select(int mode) override;
     bool HasEq() const override { return true; }

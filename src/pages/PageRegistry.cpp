@@ -5,6 +5,11 @@
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
 
+static_assert(CDialogMusic::kTemplate == kTemplateMusicPage &&
+              CDialogEfx::kMusicTemplate == kTemplateMusicPage);
+static_assert(CDialogEfx::kTemplate == kTemplateEffectsPage &&
+              CDialogMusic::kEffectsTemplate == kTemplateEffectsPage);
+
 namespace {
 
 template <class T> CPage* Make(const PageContext& context, int arg, QWidget* parent) {

@@ -270,6 +270,12 @@ TEST_F(DialogEfxTest, BypassBandKeysAndStoredTypesOfTheEffectEq) {
     EXPECT_TRUE(page->EqBypassed());
     page->ToggleEqBypass();
     EXPECT_FALSE(page->EqPanel()->Bypass());
+    // A parameter reply that sets the switch shows on the panel.
+    g_Param.nSetting[SET_ECHO_A_EQ_BYPASS] = 1;
+    page->RefreshLive(STORE_LIVE);
+    EXPECT_FALSE(page->EqPanel()->Bypass());
+    page->RefreshLive(STORE_PARAMS);
+    EXPECT_TRUE(page->EqPanel()->Bypass());
     // Seven bands: Ctrl+8 .. Ctrl+0 pick nothing here.
     page->PickBand(7);
     page->PickBand(9);
