@@ -321,8 +321,7 @@ void CMainFrame::OnCategoryChanged(int index) {
     CPage* page = m_pView->Page();
     if (IsInputCategoryTitle(title)) {
         if (page && page->TemplateId() == kTemplateMusicPage) {
-            page->ReloadTexts();
-            page->Refresh();
+            page->Select(0); // back to Mic A, refreshed, texts reloaded
         } else {
             m_pView->ShowPage(kTemplateMusicPage);
         }

@@ -17,6 +17,7 @@ class QDialog;
 struct PageState {
     int nOutputChannel = 0;  // the output channel last shown, reopened from the Output category
     int nLocatedChannel = 0; // the sound field's located output channel 1..8, 0 for none
+    int nMusicPageMode = 0;  // the music page's mode last chosen (0 Mic A, 1 Mic B, 2 Music)
 };
 
 // Everything a page may use from outside itself.

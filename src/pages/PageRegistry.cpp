@@ -2,9 +2,16 @@
 
 #include "pages/CompDlg.h"
 #include "pages/DelayDlg.h"
+#include "pages/DialogEfx.h"
+#include "pages/DialogMusic.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
 #include "pages/SSVCDlg.h"
+
+static_assert(CDialogMusic::kTemplate == kTemplateMusicPage &&
+              CDialogEfx::kMusicTemplate == kTemplateMusicPage);
+static_assert(CDialogEfx::kTemplate == kTemplateEffectsPage &&
+              CDialogMusic::kEffectsTemplate == kTemplateEffectsPage);
 
 namespace {
 
@@ -12,13 +19,9 @@ template <class T> CPage* Make(const PageContext& context, int arg, QWidget* par
     return new T(context, arg, parent);
 }
 
-// The Input category's page until the music page is built: the right template, nothing on it.
-CPage* MakeEmptyMusicPage(const PageContext& context, int, QWidget* parent) {
-    return new CPage(kTemplateMusicPage, context, parent);
-}
-
 const PageRow kRows[] = {
-    {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
+    {kTemplateMusicPage, "music", PageHost::MainView, Make<CDialogMusic>},
+    {kTemplateEffectsPage, "effects", PageHost::MainView, Make<CDialogEfx>},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
     {kTemplateDelayPage, "delay", PageHost::MainView, Make<CDelayDlg>},
     {kTemplateCompressorPage, "compressor", PageHost::MainView, Make<CCompDlg>},

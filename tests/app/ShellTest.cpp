@@ -7,10 +7,13 @@
 #include "app/Settings.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
+#include "controls/SmallEqPanel.h"
 #include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Timing.h"
+#include "pages/DialogEfx.h"
+#include "pages/DialogMusic.h"
 #include "pages/DialogOutput.h"
 #include "pages/PageHelpers.h"
 #include "pages/PageRegistry.h"
@@ -808,9 +811,6 @@ TEST_F(ShellTest, ThePageKeepsItsMinimumSizeAndFollowsTheCategory) {
 
 TEST_F(ShellTest, StatusBarBypassResetAndBandKeysActOnTheOutputPage) {
     Record();
-    // Music page (not built yet): the equaliser controls are off.
-    view->UpdateCommandUI();
-    EXPECT_FALSE(frame->BypassBox()->isEnabled());
     frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
     auto* output = qobject_cast<CDialogOutput*>(view->Page());
     ASSERT_NE(output, nullptr);
@@ -850,6 +850,46 @@ TEST_F(ShellTest, StatusBarBypassResetAndBandKeysActOnTheOutputPage) {
     output = qobject_cast<CDialogOutput*>(view->Page());
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(output->CurrentChannel(), 4);
+}
+
+TEST_F(ShellTest, TheMusicPageKeepsItsModeThroughTheEffectPageAndTheInputCategoryResetsIt) {
+    Record();
+    auto* music = qobject_cast<CDialogMusic*>(view->Page());
+    ASSERT_NE(music, nullptr);
+    view->UpdateCommandUI();
+    EXPECT_TRUE(frame->BypassBox()->isEnabled());
+    music->ChooseMode(1);
+    // P bypasses Mic B's equaliser.
+    rec.Clear();
+    QTest::keyClick(frame.get(), Qt::Key_P);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_B_EQ_BYPASS], 1);
+    EXPECT_TRUE(frame->BypassBox()->isChecked());
+    ASSERT_EQ(rec.Reports().size(), 1u);
+    EXPECT_EQ(Bytes(rec.Reports()[0], 3, 2), (std::vector<uint8_t>{MOD_MIC, 49}));
+
+    // The reverb picture opens Reverb B; the switch is queued.
+    QTest::mouseClick(music->ReverbPanel(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    auto* efx = qobject_cast<CDialogEfx*>(view->Page());
+    ASSERT_NE(efx, nullptr);
+    EXPECT_EQ(efx->EqIndex(), 1);
+    QTest::mouseClick(efx->BackButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    music = qobject_cast<CDialogMusic*>(view->Page());
+    ASSERT_NE(music, nullptr);
+    EXPECT_EQ(music->Mode(), 1);
+
+    // The Input category, chosen again, shows Mic A.
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kOutput);
+    frame->Ribbon()->SetActiveCategory(CMainFrame::kInput);
+    music = qobject_cast<CDialogMusic*>(view->Page());
+    ASSERT_NE(music, nullptr);
+    EXPECT_EQ(music->Mode(), 0);
+    music->ChooseMode(2);
+    emit frame->Ribbon()->CategoryChanged(CMainFrame::kInput); // the music page is already shown
+    EXPECT_EQ(view->Page(), music);
+    EXPECT_EQ(music->Mode(), 0);
+    EXPECT_EQ(view->State().nMusicPageMode, 0);
 }
 
 TEST_F(ShellTest, ConnectAndRemovalShowTheirNoticesAndOnlyOurDeviceClosesTheLink) {
