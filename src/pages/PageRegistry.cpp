@@ -2,6 +2,7 @@
 
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "pages/SetDlg.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ CPage* MakeEmptyMusicPage(const PageContext& context, int, QWidget* parent) {
 const PageRow kRows[] = {
     {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
+    {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
 };
 
 } // namespace
