@@ -1,5 +1,6 @@
 #include "pages/PageRegistry.h"
 
+#include "pages/CloudnessDlg.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
 #include "pages/SetDlg.h"
@@ -18,6 +19,7 @@ CPage* MakeEmptyMusicPage(const PageContext& context, int, QWidget* parent) {
 const PageRow kRows[] = {
     {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
+    {kTemplateFeatures, "features", PageHost::ToolWindow, Make<CloudnessDlg>},
     {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
 };
 
