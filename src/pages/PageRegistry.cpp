@@ -1,6 +1,7 @@
 #include "pages/PageRegistry.h"
 
 #include "pages/CloudnessDlg.h"
+#include "pages/DialogMusicInput.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
 #include "pages/SetDlg.h"
@@ -20,6 +21,7 @@ const PageRow kRows[] = {
     {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
     {kTemplateFeatures, "features", PageHost::ToolWindow, Make<CloudnessDlg>},
+    {kTemplateMusicInput, "input", PageHost::ToolWindow, Make<CDialogMusicInput>},
     {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
 };
 
