@@ -4,6 +4,7 @@
 #include "pages/DialogMusicInput.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "pages/RemoteDlg.h"
 #include "pages/SetDlg.h"
 
 namespace {
@@ -23,6 +24,7 @@ const PageRow kRows[] = {
     {kTemplateFeatures, "features", PageHost::ToolWindow, Make<CloudnessDlg>},
     {kTemplateMusicInput, "input", PageHost::ToolWindow, Make<CDialogMusicInput>},
     {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
+    {kTemplateRemote, "remote", PageHost::ToolWindow, Make<CRemoteDlg>},
 };
 
 } // namespace
