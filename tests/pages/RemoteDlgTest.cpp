@@ -323,3 +323,15 @@ TEST_F(RemoteFileDlgTest, UnreadableFileIsNamedAndNothingChanges) {
     ClickButton(Ctrl<QPushButton>(dlg.data(), CRemoteDlg::IDC_LOAD));
     EXPECT_TRUE(warned.isEmpty());
 }
+
+TEST_F(RemoteFileDlgTest, UnwritableFileSaysSoAndWritesNothing) {
+    SetConnected(true);
+    Open();
+    next = Path("no-such-folder/codes.remo");
+    ClickButton(Ctrl<QPushButton>(dlg.data(), CRemoteDlg::IDC_SAVE));
+    ASSERT_EQ(warned.size(), 1);
+    EXPECT_TRUE(warned[0].startsWith("Can't write to file|"));
+    EXPECT_TRUE(warned[0].contains("codes.remo"));
+    EXPECT_EQ(Notice(), QString::fromUtf8("保存遥控文件失败"));
+    EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
+}
