@@ -145,6 +145,8 @@ CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent)
 }
 
 CQX7745v13View::~CQX7745v13View() {
+    if (CPage* machine = m_pTools->Window(kTemplateMachine))
+        disconnect(machine, nullptr, this, nullptr); // no strip refresh from a view going away
     m_pTools.reset();
     delete m_pPage;
     if (m_pTray)
@@ -194,9 +196,14 @@ void CQX7745v13View::OpenPage(int nTemplate, int arg) {
         DebugText("page " + std::to_string(nTemplate) + " is not part of this console yet\n");
         return;
     }
-    if (row->host == PageHost::ToolWindow)
-        m_pTools->Open(nTemplate, arg);
-    else
+    if (row->host == PageHost::ToolWindow) {
+        CPage* window = m_pTools->Open(nTemplate, arg);
+        // The machine settings' power-on sliders move the live volumes: the strip shows them once
+        // the window has gone.
+        if (window && nTemplate == kTemplateMachine)
+            connect(window, &QObject::destroyed, this, &CQX7745v13View::RefreshVolumeStrip,
+                    Qt::UniqueConnection);
+    } else
         ShowPage(nTemplate, arg);
 }
 

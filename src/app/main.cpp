@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
                                   QStringLiteral("zh|en"));
     const QCommandLineOption page(
         QStringLiteral("page"),
-        QStringLiteral("Page to show after the first synchronisation: music, output, "
-                       "or the dialog about."),
+        QStringLiteral("Page to show after the first synchronisation: music, output, a tool window "
+                       "(features, input, machine, remote), or the dialog about."),
         QStringLiteral("NAME"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Render the window to FILE.png after the first "

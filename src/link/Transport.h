@@ -72,6 +72,8 @@ public:
     void Flush();
     // Waits at most 1800 ms for the reply to the last write, leaving the next write free to go.
     void AwaitReply();
+    // Lets a write waiting for a reply that will not come (a learning request) go ahead now.
+    void ReleaseReplyWait() { m_replyEvent.Set(); }
 
     void SetTrace(ReportTrace trace);
     // Queued writes replaced by a later write to the same target since the link was made.

@@ -1,12 +1,16 @@
 #include "pages/PageRegistry.h"
 
+#include "pages/CloudnessDlg.h"
 #include "pages/CompDlg.h"
 #include "pages/DelayDlg.h"
 #include "pages/DialogEfx.h"
 #include "pages/DialogMusic.h"
+#include "pages/DialogMusicInput.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
+#include "pages/RemoteDlg.h"
 #include "pages/SSVCDlg.h"
+#include "pages/SetDlg.h"
 
 static_assert(CDialogMusic::kTemplate == kTemplateMusicPage &&
               CDialogEfx::kMusicTemplate == kTemplateMusicPage);
@@ -26,6 +30,10 @@ const PageRow kRows[] = {
     {kTemplateDelayPage, "delay", PageHost::MainView, Make<CDelayDlg>},
     {kTemplateCompressorPage, "compressor", PageHost::MainView, Make<CCompDlg>},
     {kTemplateSoundFieldPage, "soundfield", PageHost::MainView, Make<CSSVCDlg>},
+    {kTemplateFeatures, "features", PageHost::ToolWindow, Make<CloudnessDlg>},
+    {kTemplateMusicInput, "input", PageHost::ToolWindow, Make<CDialogMusicInput>},
+    {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
+    {kTemplateRemote, "remote", PageHost::ToolWindow, Make<CRemoteDlg>},
 };
 
 } // namespace

@@ -8,15 +8,18 @@
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/SmallEqPanel.h"
+#include "controls/XBmpSlider.h"
 #include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Timing.h"
+#include "link/Transport.h"
 #include "pages/DialogEfx.h"
 #include "pages/DialogMusic.h"
 #include "pages/DialogOutput.h"
 #include "pages/PageHelpers.h"
 #include "pages/PageRegistry.h"
+#include "pages/SetDlg.h"
 #include "sim/SimBackend.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
@@ -986,6 +989,69 @@ TEST_F(ShellTest, AbortingAnInclusionSendsTheStopRequest) {
     CWaitDlg other(QStringLiteral("reading"), 33, nullptr);
     other.Abort();
     EXPECT_TRUE(rec.Reports().empty());
+}
+
+// ---- Tool windows ------------------------------------------------------------------------------
+
+TEST_F(ShellTest, ToolWindowsOpenFromTheRibbonAndF7AndGoOnDeviceArrival) {
+    ASSERT_TRUE(Connect());
+    g_bPeakPoll = 1;
+    view->OnCommand(ID_BTN_FEATURES);
+    view->OnCommand(ID_BTN_INPUT_SOURCE);
+    view->OnCommand(ID_BTN_REMOTE);
+    QTest::keyClick(frame.get(), Qt::Key_F7);
+    for (int t : {kTemplateFeatures, kTemplateMusicInput, kTemplateRemote, kTemplateMachine}) {
+        CPage* window = view->ToolWindows().Window(t);
+        ASSERT_NE(window, nullptr) << t;
+        EXPECT_TRUE(window->isVisible()) << t;
+        EXPECT_TRUE(window->isWindow()) << t;
+    }
+    EXPECT_EQ(g_bPeakPoll, 0); // the remote window holds the live poll off
+    // Opening again shows the same window.
+    CPage* features = view->ToolWindows().Window(kTemplateFeatures);
+    features->hide();
+    view->OnCommand(ID_BTN_FEATURES);
+    EXPECT_EQ(view->ToolWindows().Window(kTemplateFeatures), features);
+    EXPECT_TRUE(features->isVisible());
+
+    // A device arrival destroys them all; the poll comes back.
+    QPointer<CPage> remote = view->ToolWindows().Window(kTemplateRemote);
+    view->ToolWindows().Destroy();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(remote.isNull());
+    EXPECT_EQ(g_bPeakPoll, 1);
+}
+
+TEST_F(ShellTest, VolumeStripEnforcesTheMaximumOnlyOnceApplied) {
+    Record();
+    {
+        auto lock = LockStore();
+        g_Status.byMachine[3] = 20;
+        g_Status.byMachine[5] = 99;
+    }
+    view->OpenPage(kTemplateMachine);
+    auto* dlg = qobject_cast<CSetDlg*>(view->ToolWindows().Window(kTemplateMachine));
+    ASSERT_NE(dlg, nullptr);
+    auto* maximum = qobject_cast<CXBmpSlider*>(FindCtrl(dlg, CSetDlg::IDC_MIC_MAX));
+    maximum->SetPos(41);
+    QTest::keyClick(maximum, Qt::Key_Left); // 40, not applied
+    El<QSlider>(32829)->setValue(60);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 60);
+
+    dlg->Apply();
+    El<QSlider>(32829)->setValue(70);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 40);
+    EXPECT_EQ(El<QSlider>(32829)->value(), 40);
+
+    // The power-on slider moves the live volume; the strip shows it once the window has gone.
+    auto* start = qobject_cast<CXBmpSlider*>(FindCtrl(dlg, CSetDlg::IDC_MIC_START));
+    start->SetPos(26);
+    QTest::keyClick(start, Qt::Key_Left);
+    EXPECT_EQ(g_Param.nSetting[SET_MIC_VOLUME], 25);
+    dlg->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(view->ToolWindows().Window(kTemplateMachine), nullptr);
+    EXPECT_EQ(El<QSlider>(32829)->value(), 25);
 }
 
 } // namespace
