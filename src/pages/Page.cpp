@@ -22,11 +22,17 @@ CPage::CPage(int nTemplate, const PageContext& context, QWidget* parent)
 }
 
 bool CPage::RunModal(QDialog& dialog, int* result) {
-    ++m_nModalDepth;
-    const int r = dialog.exec();
-    --m_nModalDepth;
+    int r = 0;
+    const bool alive = RunNested([&] { r = dialog.exec(); });
     if (result)
         *result = r;
+    return alive;
+}
+
+bool CPage::RunNested(const std::function<void()>& loop) {
+    ++m_nModalDepth;
+    loop();
+    --m_nModalDepth;
     if (m_bDestroyRequested) {
         if (m_nModalDepth == 0)
             deleteLater();

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 class CConsoleLink;
 class QDialog;
@@ -54,6 +55,8 @@ public:
     // the window was asked to go away meanwhile, and the window is then deleted once every such loop
     // has returned, so nothing returns into a deleted object.
     bool RunModal(QDialog& dialog, int* result = nullptr);
+    // The same for a modal loop that is not a dialog of the window's own (a shared progress dialog).
+    bool RunNested(const std::function<void()>& loop);
     // Deletes the window now when no modal loop of its own runs, else once the last one returns.
     void RequestDestroy();
     bool DestroyRequested() const { return m_bDestroyRequested; }

@@ -1,5 +1,6 @@
 #include "pages/PageRegistry.h"
 
+#include "pages/DialogHomeTheater.h"
 #include "pages/DialogOutput.h"
 #include "pages/Page.h"
 
@@ -17,6 +18,7 @@ CPage* MakeEmptyMusicPage(const PageContext& context, int, QWidget* parent) {
 const PageRow kRows[] = {
     {kTemplateMusicPage, "music", PageHost::MainView, MakeEmptyMusicPage},
     {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
+    {kTemplatePlugs, "plugs", PageHost::ToolWindow, Make<CDialogHomeTheater>},
 };
 
 } // namespace

@@ -14,6 +14,7 @@ int g_nLanguage = 0;
 namespace {
 
 constexpr const char* kIdProperty = "m7qCtrlId";
+constexpr const char* kTemplateProperty = "m7qTemplateId";
 constexpr int kMaxValue = 999;
 
 // The [String] section of one language file; read once.
@@ -80,6 +81,18 @@ QWidget* FindCtrl(QWidget* parent, int id) {
     return nullptr;
 }
 
+void SetTemplateId(QWidget* widget, int nTemplate) {
+    if (widget)
+        widget->setProperty(kTemplateProperty, nTemplate);
+}
+
+int TemplateIdOf(const QWidget* widget) {
+    if (!widget)
+        return 0;
+    const QVariant v = widget->property(kTemplateProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
 QString LangText(int language, int nTemplate, int ctrlId) {
     return Lookup(language, QStringLiteral("IDD%1_%2").arg(nTemplate).arg(ctrlId));
 }
@@ -105,10 +118,17 @@ void ApplyTexts(QWidget* window, int nTemplate) {
     const QString title = LangTitle(g_nLanguage, nTemplate);
     if (!title.isEmpty())
         window->setWindowTitle(title);
-    // Nested group boxes hold controls too, so every descendant with an id is visited.
+    // Nested group boxes hold controls too, so every descendant with an id is visited, except those
+    // inside a child window of another template: the same ids mean other controls there.
+    auto ownTemplate = [window](const QWidget* w) {
+        for (const QWidget* p = w; p && p != window; p = p->parentWidget())
+            if (TemplateIdOf(p) != 0)
+                return true;
+        return false;
+    };
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const int id = CtrlId(w);
-        if (id == 0)
+        if (id == 0 || ownTemplate(w))
             continue;
         const QString text = LangText(g_nLanguage, nTemplate, id);
         if (!text.isEmpty())
