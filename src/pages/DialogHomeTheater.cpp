@@ -228,10 +228,14 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(CDialogHomeTheater* window) : QWidget(w
     }
 
     auto* top = new QHBoxLayout;
-    top->addWidget(MakeLabel(this, 1226, QString::fromUtf8("情景")));
+    auto* sceneLabel = MakeLabel(this, 1226, QString::fromUtf8("情景"));
+    auto* plugLabel = MakeLabel(this, 1228, QString::fromUtf8("插座"));
+    for (QLabel* l : {sceneLabel, plugLabel})
+        l->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred); // never cut in English
+    top->addWidget(sceneLabel);
     top->addWidget(m_pScene, 1);
     auto* plugRow = new QHBoxLayout;
-    plugRow->addWidget(MakeLabel(this, 1228, QString::fromUtf8("插座")));
+    plugRow->addWidget(plugLabel);
     plugRow->addWidget(m_pPlug, 1);
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(m_pOn);
@@ -635,7 +639,7 @@ void CDialogHomeTheater::OnPlugEvent(quint32 w, quint32 l) {
             wait->SetWaitText(text(*r.waitText));
         if (r.finishText) {
             wait->SetWaitText(text(*r.finishText));
-            wait->FinishWait(int(timing::kWaitFinish.count()));
+            wait->FinishWait(int(Settle(timing::kWaitFinish).count()));
         } else if (r.bEndWait) {
             wait->FinishWait(0);
         }

@@ -169,7 +169,6 @@ void CDlgZwaveEdit::Confirm() {
 
 CDlgZwaveLight::CDlgZwaveLight(CDialogHomeTheater* window) : QDialog(window), m_pWindow(window) {
     StyleDialog(this, kTemplateDimmer);
-    setAttribute(Qt::WA_DeleteOnClose);
     m_pSlider = new CXBmpSlider(this, 1014, false);
     m_pSlider->SetRange(0, 99);
     m_pSlider->SetBackgroundColor(PageColor());
@@ -262,7 +261,6 @@ void CDlgZwaveLight::SetLevel(int level) {
 
 CDlgZwaveSwitch::CDlgZwaveSwitch(CDialogHomeTheater* window) : QDialog(window), m_pWindow(window) {
     StyleDialog(this, kTemplateSwitch);
-    setAttribute(Qt::WA_DeleteOnClose);
     auto* on = Button(this, 1068);
     auto* off = Button(this, 1069);
     on->setIcon(LampIcon(true));
