@@ -4,7 +4,6 @@
 #include "link/Timing.h"
 #include "model/ParamStore.h"
 #include "pages/PageHelpers.h"
-#include "pages/PageRegistry.h"
 #include "pages/ZwaveDialogs.h"
 #include "plugs/PlugModel.h"
 #include "ui/ConsoleLink.h"
@@ -115,22 +114,6 @@ QPixmap PlugIcon(int kind, int size) {
         p.drawText(QRectF(10, 10, 28, 28), Qt::AlignCenter, QStringLiteral("?"));
     }
     return pm;
-}
-
-std::u16string DefaultPlugName(int kind) {
-    const std::u16string stem = kind == PLUG_DIMMER ? u"调压" : u"开关";
-    const std::vector<int> plugs = PresentPlugs();
-    std::vector<std::u16string> names;
-    for (int n : plugs)
-        names.push_back(PlugName(n));
-    for (int i = 1; i <= 254; ++i) {
-        std::u16string name = stem;
-        for (QChar c : QString::number(i))
-            name.push_back(c.unicode());
-        if (std::find(names.begin(), names.end(), name) == names.end())
-            return name;
-    }
-    return stem;
 }
 
 // ---- Plug list --------------------------------------------------------------------------------------
@@ -426,7 +409,7 @@ void CDialogZwaveRemoter::Save() {
 // ---- The window -------------------------------------------------------------------------------------
 
 CDialogHomeTheater::CDialogHomeTheater(const PageContext& context, int, QWidget* parent)
-    : CPage(kTemplatePlugs, context, parent) {
+    : CPage(kTemplateHomeTheater, context, parent) {
     g_bPlugWindowOpen = 1; // the live poll keeps off the link while plugs are managed
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kWindowColor);
@@ -537,7 +520,7 @@ void CDialogHomeTheater::RefreshLists() {
 
 void CDialogHomeTheater::ReloadTexts() {
     // Each page and dialog has its own template, so the window's pass leaves their controls alone.
-    ApplyTexts(this, kTemplatePlugs);
+    ApplyTexts(this, kTemplateHomeTheater);
     ApplyTexts(m_pList, kTemplatePlugList);
     ApplyTexts(m_pScenes, kTemplateSceneEdit);
     m_pScenes->Refresh();
@@ -662,7 +645,7 @@ void CDialogHomeTheater::OnPlugProgress(quint32 w, quint32 l) {
 void CDialogHomeTheater::OpenEditor(int node) {
     if (m_pEdit)
         m_pEdit->close();
-    m_pEdit = new CDlgZwaveEdit(this, node);
+    m_pEdit = new CDlgZwaveEdit(this, this, node);
     m_pEdit->show();
     m_pEdit->raise();
 }
@@ -673,7 +656,7 @@ void CDialogHomeTheater::OpenControl(int node) {
         if (m_pLight)
             m_pLight->close();
         if (!m_pSwitch)
-            m_pSwitch = new CDlgZwaveSwitch(this);
+            m_pSwitch = new CDlgZwaveSwitch(this, this);
         m_pSwitch->Retarget(node);
         m_pSwitch->show();
         m_pSwitch->raise();
@@ -681,7 +664,7 @@ void CDialogHomeTheater::OpenControl(int node) {
         if (m_pSwitch)
             m_pSwitch->close();
         if (!m_pLight)
-            m_pLight = new CDlgZwaveLight(this);
+            m_pLight = new CDlgZwaveLight(this, this);
         m_pLight->Retarget(node);
         m_pLight->show();
         m_pLight->raise();

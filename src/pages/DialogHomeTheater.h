@@ -24,11 +24,9 @@ class QPushButton;
 class QStackedWidget;
 class QTableWidget;
 
-constexpr int kTemplatePlugEdit = 480;
+constexpr int kTemplateHomeTheater = 479;
 constexpr int kTemplatePlugList = 481;
 constexpr int kTemplateSceneEdit = 482;
-constexpr int kTemplateDimmer = 484;
-constexpr int kTemplateSwitch = 485;
 
 class CDialogHomeTheater;
 
@@ -83,7 +81,7 @@ private:
     QLabel* m_pValue;
 };
 
-class CDialogHomeTheater : public CPage {
+class CDialogHomeTheater : public CPage, public IPlugWindow {
     Q_OBJECT
 public:
     CDialogHomeTheater(const PageContext& context, int arg, QWidget* parent);
@@ -102,8 +100,8 @@ public:
     void OnPlugProgress(quint32 w, quint32 l);
 
     // What the pages and the small dialogs ask for.
-    void RefreshLists();
-    bool CheckConnected(); // shows the notice when not
+    void RefreshLists() override;
+    bool CheckConnected() override;
     void SwitchAll(bool on);
     void ResetNetwork();
     void RunScene(int scene, const PlugText& text);
@@ -112,8 +110,9 @@ public:
     void OpenControl(int node);
     void ShowHelp();
     // StartPlugOperation's delay: timer 5, then the wait dialog (when the operation ran).
-    void StartWait(std::optional<std::chrono::milliseconds> delay);
-    CPlugOperation& Operation() { return m_op; }
+    void StartWait(std::optional<std::chrono::milliseconds> delay) override;
+    CPlugOperation& Operation() override { return m_op; }
+    bool RunBox(QDialog& box) override { return RunModal(box); }
     bool WaitPending() const { return m_timer5.isActive(); }
 
     CDlgZwaveEdit* Editor() const { return m_pEdit; }
@@ -147,5 +146,3 @@ private:
 
 // Icons of the plug list by record kind (0 none, 1 switch, 2 dimmer).
 QPixmap PlugIcon(int kind, int size = 48);
-// "开关n" / "调压n": the smallest n in 1..254 no present plug is named exactly so.
-std::u16string DefaultPlugName(int kind);

@@ -2,7 +2,6 @@
 
 #include "controls/XBmpSlider.h"
 #include "model/ParamStore.h"
-#include "pages/DialogHomeTheater.h"
 #include "plugs/PlugFlows.h"
 #include "plugs/PlugModel.h"
 #include "ui/Colors.h"
@@ -69,6 +68,19 @@ bool Connected() {
 
 } // namespace
 
+std::u16string DefaultPlugName(int kind) {
+    const std::u16string stem = kind == PLUG_DIMMER ? u"调压" : u"开关";
+    std::vector<std::u16string> names;
+    for (int n : PresentPlugs())
+        names.push_back(PlugName(n));
+    for (int i = 1; i <= 254; ++i) {
+        const std::u16string name = stem + QString::number(i).toStdU16String();
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            return name;
+    }
+    return stem;
+}
+
 QString DimmerLevelText(int level) {
     if (level <= 0)
         return QString::fromUtf8("关");
@@ -79,8 +91,8 @@ QString DimmerLevelText(int level) {
 
 // ---- Plug editor ------------------------------------------------------------------------------------
 
-CDlgZwaveEdit::CDlgZwaveEdit(CDialogHomeTheater* window, int node)
-    : QDialog(window), m_pWindow(window), m_nNode(node) {
+CDlgZwaveEdit::CDlgZwaveEdit(QWidget* parent, IPlugWindow* window, int node)
+    : QDialog(parent), m_pWindow(window), m_nNode(node) {
     StyleDialog(this, kTemplatePlugEdit);
     setAttribute(Qt::WA_DeleteOnClose);
     m_pKind = new QComboBox(this);
@@ -143,31 +155,30 @@ void CDlgZwaveEdit::Confirm() {
     if (name.isEmpty()) {
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("提示"), QString::fromUtf8("名称不能为空"),
                         QMessageBox::Ok, this);
-        m_pWindow->RunModal(box);
+        m_pWindow->RunBox(box);
         return; // the dialog stays
     }
     if (name.size() > kNameEditChars) {
         QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("提示"),
                         QString::fromUtf8("名字太长，只保留12个字符长度"), QMessageBox::Ok, this);
-        if (!m_pWindow->RunModal(box))
+        if (!m_pWindow->RunBox(box))
             return;
     }
     const int kind = m_pKind->currentIndex() + 1;
     const std::u16string stored = name.left(kPlugNameChars).toStdU16String();
-    QPointer<CDialogHomeTheater> window = m_pWindow;
+    IPlugWindow* window = m_pWindow;
+    const int node = m_nNode;
     close(); // deleted later; nothing below touches it
-    if (m_nNode != 0) {
-        WritePlugRecord(m_nNode, kind, stored);
-    } else {
+    if (node != 0)
+        WritePlugRecord(node, kind, stored);
+    else
         window->StartWait(window->Operation().Include(kind, stored));
-    }
-    if (window)
-        window->RefreshLists();
+    window->RefreshLists();
 }
 
 // ---- Dimmer control ---------------------------------------------------------------------------------
 
-CDlgZwaveLight::CDlgZwaveLight(CDialogHomeTheater* window) : QDialog(window), m_pWindow(window) {
+CDlgZwaveLight::CDlgZwaveLight(QWidget* parent, IPlugWindow* window) : QDialog(parent), m_pWindow(window) {
     StyleDialog(this, kTemplateDimmer);
     m_pSlider = new CXBmpSlider(this, 1014, false);
     m_pSlider->SetRange(0, 99);
@@ -259,7 +270,7 @@ void CDlgZwaveLight::SetLevel(int level) {
 
 // ---- Switch control ---------------------------------------------------------------------------------
 
-CDlgZwaveSwitch::CDlgZwaveSwitch(CDialogHomeTheater* window) : QDialog(window), m_pWindow(window) {
+CDlgZwaveSwitch::CDlgZwaveSwitch(QWidget* parent, IPlugWindow* window) : QDialog(parent), m_pWindow(window) {
     StyleDialog(this, kTemplateSwitch);
     auto* on = Button(this, 1068);
     auto* off = Button(this, 1069);
