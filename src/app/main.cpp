@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
                                   QStringLiteral("zh|en"));
     const QCommandLineOption page(
         QStringLiteral("page"),
-        QStringLiteral("Page to show after the first synchronisation: music, output, "
+        QStringLiteral("Page to show after the first synchronisation: music, output, plugs, "
                        "or the dialog about."),
         QStringLiteral("NAME"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
