@@ -68,8 +68,9 @@ int main(int argc, char** argv) {
                                   QStringLiteral("zh|en"));
     const QCommandLineOption page(
         QStringLiteral("page"),
-        QStringLiteral("Page to show after the first synchronisation: music, output, a tool window "
-                       "(features, input, machine, remote), or the dialog about."),
+        QStringLiteral("Page to show after the first synchronisation: music, effects, output, delay, "
+                       "compressor, soundfield, a tool window (features, input, machine, remote, plugs), "
+                       "or the dialog about."),
         QStringLiteral("NAME"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Render the window to FILE.png after the first "
@@ -198,13 +199,23 @@ int main(int argc, char** argv) {
             target = about;
         }
         if (!shotPath.isEmpty()) {
-            QTimer::singleShot(100, &frame, [&link, target, shotPath] {
+            // A tool window may load data of its own when it opens (the plug window does after 200 ms):
+            // it is shown once that load's synchronisation dialog has gone.
+            const bool toolWindow = target != &frame && FindPageByName(pageName) &&
+                                    FindPageByName(pageName)->host == PageHost::ToolWindow;
+            auto* shot = new QTimer(&frame);
+            shot->setInterval(100);
+            QObject::connect(shot, &QTimer::timeout, &frame, [&link, target, shotPath, shot] {
+                if (SyncDialogRunning())
+                    return;
+                shot->stop();
                 const bool saved = target->grab().save(shotPath);
                 link.Conn().Disconnect();
                 if (!saved)
                     std::fprintf(stderr, "m7q-console: cannot write %s\n", qPrintable(shotPath));
                 QCoreApplication::exit(saved ? 0 : 3);
             });
+            QTimer::singleShot(toolWindow ? 400 : 0, shot, qOverload<>(&QTimer::start));
         }
     };
     QObject::connect(view, &CQX7745v13View::SyncHandled, &frame, afterFirstSync);

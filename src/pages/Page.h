@@ -57,7 +57,7 @@ public:
     // the window was asked to go away meanwhile, and the window is then deleted once every such loop
     // has returned, so nothing returns into a deleted object.
     bool RunModal(QDialog& dialog, int* result = nullptr);
-    // The same for a modal loop the window does not own (the synchronisation dialog).
+    // The same for a modal loop that is not a dialog of the window's own (a shared progress dialog).
     bool RunNested(const std::function<void()>& loop);
     // Deletes the window now when no modal loop of its own runs, else once the last one returns.
     void RequestDestroy();

@@ -4,6 +4,7 @@
 #include "pages/CompDlg.h"
 #include "pages/DelayDlg.h"
 #include "pages/DialogEfx.h"
+#include "pages/DialogHomeTheater.h"
 #include "pages/DialogMusic.h"
 #include "pages/DialogMusicInput.h"
 #include "pages/DialogOutput.h"
@@ -34,6 +35,7 @@ const PageRow kRows[] = {
     {kTemplateMusicInput, "input", PageHost::ToolWindow, Make<CDialogMusicInput>},
     {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
     {kTemplateRemote, "remote", PageHost::ToolWindow, Make<CRemoteDlg>},
+    {kTemplatePlugs, "plugs", PageHost::ToolWindow, Make<CDialogHomeTheater>},
 };
 
 } // namespace

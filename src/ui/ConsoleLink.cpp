@@ -24,8 +24,17 @@ CConsoleLink::CConsoleLink(Kind kind, const QString& simState, QObject* parent)
     } else {
         m_pBackend = std::make_unique<CHidapiBackend>();
     }
-    m_pLink = std::make_unique<CUsbLink>(*m_pBackend, DispatchHandlers());
+    // Every close (removal, disconnect, failed identification) ends the plug workers' waits at once.
+    LinkHandlers handlers = DispatchHandlers();
+    handlers.onClosed = [this, closed = handlers.onClosed] {
+        if (m_pFlows)
+            m_pFlows->OnLinkClosed();
+        if (closed)
+            closed();
+    };
+    m_pLink = std::make_unique<CUsbLink>(*m_pBackend, std::move(handlers));
     m_pConn = std::make_unique<CConnection>(*m_pLink);
+    m_pFlows = std::make_unique<CPlugFlows>();
     // Edits from this (the UI) thread are queued in order and never wait for the device.
     CUsbLink::PostWritesFromThisThread(true);
     SetLink(m_pLink.get());
@@ -35,6 +44,7 @@ CConsoleLink::CConsoleLink(Kind kind, const QString& simState, QObject* parent)
 CConsoleLink::~CConsoleLink() {
     if (m_pMonitor)
         m_pMonitor->Stop();
+    m_pFlows.reset(); // its worker is joined while the events sink and the link still exist
     m_pConn->WaitSync();
     if (GetConsoleEvents() == this)
         SetConsoleEvents(nullptr);
@@ -85,6 +95,11 @@ void CConsoleLink::OnKeyLearned(uint8_t code) {
 void CConsoleLink::OnPlugEvent(uint32_t w, uint32_t l) {
     QMetaObject::invokeMethod(
         this, [this, w, l] { emit PlugEvent(w, l); }, Qt::QueuedConnection);
+}
+
+void CConsoleLink::OnPlugProgress(uint32_t w, uint32_t l) {
+    QMetaObject::invokeMethod(
+        this, [this, w, l] { emit PlugProgress(w, l); }, Qt::QueuedConnection);
 }
 
 void CConsoleLink::OnSyncFinished(int kind) {

@@ -4,6 +4,7 @@
 
 #include "link/Events.h"
 #include "link/Transport.h"
+#include "plugs/PlugFlows.h"
 #include "sync/Sync.h"
 
 #include <QObject>
@@ -27,6 +28,8 @@ public:
     CUsbLink& Link() { return *m_pLink; }
     CConnection& Conn() { return *m_pConn; }
     CSimBackend* Sim() { return m_pSim; }
+    // The smart-plug workers; every close of the link ends their waits.
+    CPlugFlows& Flows() { return *m_pFlows; }
     bool Simulated() const { return m_pSim != nullptr; }
 
     // Watches for arrival and removal (USB only).
@@ -39,6 +42,7 @@ public:
     void OnParamError(uint8_t code, uint8_t block, uint8_t param) override;
     void OnKeyLearned(uint8_t code) override;
     void OnPlugEvent(uint32_t w, uint32_t l) override;
+    void OnPlugProgress(uint32_t w, uint32_t l) override;
     void OnSyncFinished(int kind) override;
     void OnStoreChanged(uint32_t regions) override;
 
@@ -46,6 +50,7 @@ signals:
     void ParamError(const QString& text);
     void KeyLearned(int code);
     void PlugEvent(quint32 w, quint32 l);
+    void PlugProgress(quint32 w, quint32 l);
     void SyncFinished(int kind);
     void DeviceArrived(const QString& path);
     void DeviceRemoved(const QString& path);
@@ -58,6 +63,7 @@ private:
     CSimBackend* m_pSim = nullptr;
     std::unique_ptr<CUsbLink> m_pLink;
     std::unique_ptr<CConnection> m_pConn;
+    std::unique_ptr<CPlugFlows> m_pFlows; // after the link: gone before the link closes for good
     std::unique_ptr<CDeviceMonitor> m_pMonitor;
     QString m_strSimState;
     std::atomic<uint32_t> m_nPendingRegions{0};

@@ -81,6 +81,18 @@ QWidget* FindCtrl(QWidget* parent, int id) {
     return nullptr;
 }
 
+void SetTemplateId(QWidget* widget, int nTemplate) {
+    if (widget)
+        widget->setProperty(kTemplateProperty, nTemplate);
+}
+
+int TemplateIdOf(const QWidget* widget) {
+    if (!widget)
+        return 0;
+    const QVariant v = widget->property(kTemplateProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
 QString LangText(int language, int nTemplate, int ctrlId) {
     return Lookup(language, QStringLiteral("IDD%1_%2").arg(nTemplate).arg(ctrlId));
 }
@@ -100,36 +112,23 @@ void SetWidgetText(QWidget* widget, const QString& text) {
         edit->setText(text);
 }
 
-void SetTemplateId(QWidget* window, int nTemplate) {
-    if (window)
-        window->setProperty(kTemplateProperty, nTemplate);
-}
-
-int TemplateIdOf(const QWidget* window) {
-    return window ? window->property(kTemplateProperty).toInt() : 0;
-}
-
-namespace {
-// True when a widget between `w` (included) and `top` (excluded) carries a template of its own.
-bool InOtherTemplate(const QWidget* w, const QWidget* top) {
-    for (const QWidget* p = w; p && p != top; p = p->parentWidget())
-        if (p != w && TemplateIdOf(p) != 0)
-            return true;
-    return false;
-}
-} // namespace
-
 void ApplyTexts(QWidget* window, int nTemplate) {
     if (!window)
         return;
     const QString title = LangTitle(g_nLanguage, nTemplate);
     if (!title.isEmpty())
         window->setWindowTitle(title);
-    // Nested group boxes hold controls too, so every descendant with an id is visited; a child window
-    // with a template of its own keeps its controls' texts (its own pass gives them).
+    // Nested group boxes hold controls too, so every descendant with an id is visited, except those
+    // inside a child window of another template: the same ids mean other controls there.
+    auto ownTemplate = [window](const QWidget* w) {
+        for (const QWidget* p = w; p && p != window; p = p->parentWidget())
+            if (TemplateIdOf(p) != 0)
+                return true;
+        return false;
+    };
     for (QWidget* w : window->findChildren<QWidget*>()) {
         const int id = CtrlId(w);
-        if (id == 0 || InOtherTemplate(w, window))
+        if (id == 0 || ownTemplate(w))
             continue;
         const QString text = LangText(g_nLanguage, nTemplate, id);
         if (!text.isEmpty())

@@ -25,14 +25,14 @@ QWidget* FindCtrl(QWidget* parent, int id);
 QString LangText(int language, int nTemplate, int ctrlId);
 QString LangTitle(int language, int nTemplate);
 
-// A window or child dialog built from template `nTemplate` says so; ApplyTexts for an enclosing window
-// then leaves its controls alone.
-void SetTemplateId(QWidget* window, int nTemplate);
-int TemplateIdOf(const QWidget* window);
+// A child window with a template of its own (a page inside a window, a dialog it owns): the language
+// pass of an enclosing window leaves its controls alone; it gets its own pass with its template.
+void SetTemplateId(QWidget* widget, int nTemplate);
+int TemplateIdOf(const QWidget* widget);
 
 // Sets the caption of `window` and the text of every control of it that has an id, from the current
-// language's file. Missing or empty keys leave the text as it is; controls inside a child that carries
-// a template of its own are left to that child's pass. Does nothing for nullptr.
+// language's file, skipping the controls of children that carry a template of their own. Missing or
+// empty keys leave the text as it is. Does nothing for nullptr.
 void ApplyTexts(QWidget* window, int nTemplate);
 
 // Sets the text of a label, button, check box, radio or group box; other widgets are left alone.
