@@ -76,22 +76,7 @@ void CDialogEfx::UpdateBanner() {
     const QSize size = m_pBanner->size();
     if (size.isEmpty())
         return;
-    const qreal dpr = devicePixelRatioF();
-    QPixmap pix(size * dpr);
-    pix.setDevicePixelRatio(dpr);
-    pix.fill(Qt::transparent);
-    QPainter p(&pix);
-    p.setRenderHint(QPainter::Antialiasing);
-    PageImage(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
-    QFont f = font();
-    f.setBold(true);
-    f.setPixelSize(18);
-    p.setFont(f);
-    p.setPen(QColor(255, 255, 255));
-    p.drawText(QRect(56, 0, size.width() - 60, size.height()), Qt::AlignVCenter | Qt::AlignLeft,
-               BannerTitle());
-    p.end();
-    m_pBanner->setPixmap(pix);
+    m_pBanner->setPixmap(BannerPixmap(this, size, BannerTitle()));
 }
 
 void CDialogEfx::Retarget(int index) {

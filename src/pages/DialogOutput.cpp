@@ -243,23 +243,9 @@ void CDialogOutput::UpdateBanner() {
     const QSize size = m_pBanner->size();
     if (size.isEmpty())
         return;
-    const qreal dpr = devicePixelRatioF();
-    QPixmap pix(size * dpr);
-    pix.setDevicePixelRatio(dpr);
-    pix.fill(Qt::transparent);
-    QPainter p(&pix);
-    p.setRenderHint(QPainter::Antialiasing);
-    PageImage(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
-    QFont f = font();
-    f.setBold(true);
-    f.setPixelSize(18);
-    p.setFont(f);
-    p.setPen(QColor(255, 255, 255));
     const QString title = IsEnglish() ? QStringLiteral("OUTPUT  CH %1").arg(m_nChannel + 1)
                                       : QStringLiteral("输出  通道%1").arg(m_nChannel + 1);
-    p.drawText(QRect(56, 0, size.width() - 60, size.height()), Qt::AlignVCenter | Qt::AlignLeft, title);
-    p.end();
-    m_pBanner->setPixmap(pix);
+    m_pBanner->setPixmap(BannerPixmap(this, size, title));
 }
 
 // ---- Channel and texts ---------------------------------------------------------------------------

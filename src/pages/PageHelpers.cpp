@@ -36,6 +36,23 @@ float SlotFloatValue(int slot) {
     return SlotFloat(slot);
 }
 
+QPixmap BannerPixmap(const QWidget* page, QSize size, const QString& title) {
+    const qreal dpr = page->devicePixelRatioF();
+    QPixmap pix(size * dpr);
+    pix.setDevicePixelRatio(dpr);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    PageImage(QStringLiteral("output_banner.svg"))->render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    QFont f = page->font();
+    f.setBold(true);
+    f.setPixelSize(18);
+    p.setFont(f);
+    p.setPen(QColor(255, 255, 255));
+    p.drawText(QRect(56, 0, size.width() - 60, size.height()), Qt::AlignVCenter | Qt::AlignLeft, title);
+    return pix;
+}
+
 QLabel* MakeText(QWidget* parent, int id, Qt::Alignment align) {
     auto* label = new QLabel(parent);
     if (id)

@@ -16,6 +16,7 @@
 class CPage;
 class CXBmpSlider;
 class QLabel;
+class QPixmap;
 class QSvgRenderer;
 class QWheelEvent;
 
@@ -24,6 +25,8 @@ int SlotValue(int slot);
 float SlotFloatValue(int slot);
 // An SVG image of resources/images/, loaded once.
 QSvgRenderer* PageImage(const QString& name);
+// The pages' banner: the banner image of `size` with `title` in white on it.
+QPixmap BannerPixmap(const QWidget* page, QSize size, const QString& title);
 // A label with a control id, centred unless told otherwise.
 QLabel* MakeText(QWidget* parent, int id, Qt::Alignment align = Qt::AlignCenter);
 
