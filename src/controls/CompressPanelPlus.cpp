@@ -148,20 +148,9 @@ void CCompressPanelPlus::DrawBackground(QPainter& p) const {
 }
 
 void CCompressPanelPlus::paintEvent(QPaintEvent*) {
-    const qreal dpr = devicePixelRatioF();
-    if (m_pixBackground.isNull() && !size().isEmpty()) {
-        m_pixBackground = QPixmap(size() * dpr);
-        m_pixBackground.setDevicePixelRatio(dpr);
-        m_pixBackground.fill(Qt::black);
-        QPainter bg(&m_pixBackground);
-        DrawBackground(bg);
-    }
     QPainter p(this);
-    if (m_pixBackground.isNull()) {
-        p.fillRect(rect(), Qt::black);
-    } else {
-        p.drawPixmap(0, 0, m_pixBackground);
-    }
+    panel_paint::PaintCachedBackground(p, this, m_pixBackground,
+                                       [this](QPainter& bg) { DrawBackground(bg); });
 
     const Curve c = CurrentCurve();
     p.setRenderHint(QPainter::Antialiasing);

@@ -193,20 +193,9 @@ QColor CDelayPanel::LabelColour(int channel) {
 // ---- Painting ---------------------------------------------------------------------------------------
 
 void CDelayPanel::paintEvent(QPaintEvent*) {
-    const qreal dpr = devicePixelRatioF();
-    if (m_pixBackground.isNull() && !size().isEmpty()) {
-        m_pixBackground = QPixmap(size() * dpr);
-        m_pixBackground.setDevicePixelRatio(dpr);
-        m_pixBackground.fill(Qt::black);
-        QPainter bg(&m_pixBackground);
-        DrawBackground(bg);
-    }
     QPainter p(this);
-    if (m_pixBackground.isNull()) {
-        p.fillRect(rect(), Qt::black);
-    } else {
-        p.drawPixmap(0, 0, m_pixBackground);
-    }
+    panel_paint::PaintCachedBackground(p, this, m_pixBackground,
+                                       [this](QPainter& bg) { DrawBackground(bg); });
     p.setRenderHint(QPainter::Antialiasing);
     p.setFont(PanelFont());
     for (int i = 0; i < m_nChannelCount; ++i) {

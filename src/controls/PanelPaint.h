@@ -3,12 +3,32 @@
 #pragma once
 
 #include <QFont>
+#include <QPainter>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <cstdio>
 
 namespace panel_paint {
+
+// Starts a panel's paint: the background is drawn by `draw` once into `cache` (cleared on resize) and
+// copied from there on every later paint; black while the panel has no size.
+template <class Draw> void PaintCachedBackground(QPainter& p, QWidget* panel, QPixmap& cache, Draw draw) {
+    if (cache.isNull() && !panel->size().isEmpty()) {
+        const qreal dpr = panel->devicePixelRatioF();
+        cache = QPixmap(panel->size() * dpr);
+        cache.setDevicePixelRatio(dpr);
+        cache.fill(Qt::black);
+        QPainter bg(&cache);
+        draw(bg);
+    }
+    if (cache.isNull())
+        p.fillRect(panel->rect(), Qt::black);
+    else
+        p.drawPixmap(0, 0, cache);
+}
 
 inline QFont FontOf(const QStringList& families, int weight = QFont::Normal) {
     QFont f;

@@ -280,20 +280,9 @@ void CSSVolumePanel::DrawItem(QPainter& p, const SSVItem& item) const {
 }
 
 void CSSVolumePanel::paintEvent(QPaintEvent*) {
-    const qreal dpr = devicePixelRatioF();
-    if (m_pixBackground.isNull() && !size().isEmpty()) {
-        m_pixBackground = QPixmap(size() * dpr);
-        m_pixBackground.setDevicePixelRatio(dpr);
-        m_pixBackground.fill(Qt::black);
-        QPainter bg(&m_pixBackground);
-        DrawBackground(bg);
-    }
     QPainter p(this);
-    if (m_pixBackground.isNull()) {
-        p.fillRect(rect(), Qt::black);
-    } else {
-        p.drawPixmap(0, 0, m_pixBackground);
-    }
+    panel_paint::PaintCachedBackground(p, this, m_pixBackground,
+                                       [this](QPainter& bg) { DrawBackground(bg); });
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     for (const SSVItem& item : m_item) {
