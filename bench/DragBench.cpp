@@ -2,6 +2,7 @@
 // after 10 ms or 2 ms: the time from the last move until the processor holds the final values, with
 // the edits posted as the window posts them (newer values replace waiting ones) and, for comparison,
 // with every step queued behind the previous one.
+#include "TimedSim.h"
 #include "dispatch/Dispatcher.h"
 #include "link/Link.h"
 #include "link/Timing.h"
@@ -21,24 +22,6 @@
 #include <thread>
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-// The simulated processor, noting when the latest report reached it.
-class TimedSim : public CSimBackend {
-public:
-    int Write(const uint8_t* buf, size_t length) override {
-        const int n = CSimBackend::Write(buf, length);
-        m_last.store(SteadyClock::now().time_since_epoch().count());
-        return n;
-    }
-    SteadyClock::time_point LastWrite() const {
-        return SteadyClock::time_point(SteadyClock::duration(m_last.load()));
-    }
-
-private:
-    std::atomic<SteadyClock::rep> m_last{0};
-};
 
 constexpr int kBand = 5;
 constexpr int kLinked[3] = {0, 2, 5}; // outputs 1, 3 and 6

@@ -3,6 +3,7 @@
 // field block; the listener: the field block, then all eight levels), posted as the window posts them
 // (newer values replace waiting ones) and, for comparison, every step queued behind the previous one.
 // The time is from the last move until the last report reached the processor.
+#include "TimedSim.h"
 #include "dispatch/Dispatcher.h"
 #include "link/Link.h"
 #include "link/Timing.h"
@@ -22,23 +23,6 @@
 #include <thread>
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-class TimedSim : public CSimBackend {
-public:
-    int Write(const uint8_t* buf, size_t length) override {
-        const int n = CSimBackend::Write(buf, length);
-        m_last.store(SteadyClock::now().time_since_epoch().count());
-        return n;
-    }
-    SteadyClock::time_point LastWrite() const {
-        return SteadyClock::time_point(SteadyClock::duration(m_last.load()));
-    }
-
-private:
-    std::atomic<SteadyClock::rep> m_last{0};
-};
 
 constexpr int kMoves = 120; // two seconds at 60 a second
 constexpr auto kMovePeriod = std::chrono::microseconds(1000000 / 60);
