@@ -111,7 +111,8 @@ std::vector<EqBandSetting> ReadEqBandSettings(int eq) {
     return bands;
 }
 
-EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands) {
+EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands,
+                           const std::function<void(int band)>& beforeBand) {
     EqApplyResult result;
     const int n = EqUserBands(eq);
     if (n == 0 || static_cast<int>(bands.size()) > n)
@@ -141,6 +142,8 @@ EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands) {
         // A plain band 9 of an output EQ leaves its companions transparent, as the editor's presets do.
         const BandValues flat{0.0f, freq, q, EQ_PEQ};
         const std::array<BandValues, kCompanions> companions{flat, flat, flat};
+        if (beforeBand)
+            beforeBand(b);
         WriteEqBand(eq, b, BandValues{gain, freq, q, type}, companions);
         ++result.nBandsWritten;
     }

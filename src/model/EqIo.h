@@ -6,6 +6,7 @@
 #include "model/ParamStore.h"
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,4 +61,6 @@ struct EqApplyResult {
 // channel followed by its companions 10..12 (transparent PEQ sections at band 9's frequency and Q).
 // Bands past the list are set off with gain 0, keeping their frequency and Q. An output channel's
 // crossover on band 9 stays when no filter names band 9. Values are held to the band limits.
-EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands);
+// `beforeBand`, when given, is called before each band's writes (a tool counting what got through).
+EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands,
+                           const std::function<void(int band)>& beforeBand = {});

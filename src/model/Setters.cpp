@@ -302,6 +302,36 @@ void SetMicRoute(int mic, bool toSetA) {
     SendSlot(SET_MIC_ROUTE_B + mic);
 }
 
+void SetEchoTime(int set, float ms) {
+    SetSlotFloat(set ? SET_ECHO_B_TIME : SET_ECHO_A_TIME, std::max(ms, 2.0f));
+    if (ms >= 2 && ms <= 6) // 2 ms gives 20 ms
+        SetSlotFloat(set ? SET_REVERB_B_PREDELAY : SET_REVERB_A_PREDELAY, std::max(10 * ms, 2.0f));
+}
+
+void EditSlot(int slot, int32_t value) {
+    if (slot >= SET_MIC_ROUTE_A && slot < SET_MIC_ROUTE_A + 4)
+        SetMicRoute(slot - SET_MIC_ROUTE_A, value != 0);
+    else if (slot >= SET_MIC_ROUTE_B && slot < SET_MIC_ROUTE_B + 4)
+        SetMicRoute(slot - SET_MIC_ROUTE_B, value == 0);
+    else if (slot == SET_ECHO_A_TIME || slot == SET_ECHO_B_TIME)
+        SetEchoTime(slot == SET_ECHO_B_TIME, BitsFloat(static_cast<uint32_t>(value)));
+    else
+        SetSlot(slot, value); // the shift switch and the split bands follow inside
+}
+
+int LeaderSlot(int slot) {
+    switch (slot) {
+    case SET_MIC_A_SHIFT_OFF:
+        return SET_MIC_A_SHIFT;
+    case SET_MIC_B_SHIFT_OFF:
+        return SET_MIC_B_SHIFT;
+    case SET_MIC_BOOST_ON2:
+        return SET_MIC_BOOST_ON;
+    default:
+        return -1;
+    }
+}
+
 void DecodeParamReport(const uint8_t* report) {
     const int block = report[3];
     const int param = report[4];

@@ -45,6 +45,17 @@ void SendSlot(int slot);
 void SetMicShift(int set, int32_t hz);
 // Routes microphone input `mic` (0..3) to set A or to set B.
 void SetMicRoute(int mic, bool toSetA);
+// Echo time of set A (0) or B (1), held at 2 ms at least; a time of 2 to 6 ms also sets the set's
+// reverb predelay to ten times as much.
+void SetEchoTime(int set, float ms);
+
+// One slot edited as the window edits it, with the writes tied to it: a microphone's route slot
+// (100 feeds the slot's set, 0 the other) sets the other set's slot too, an echo time its reverb
+// predelay, a shift frequency its switch, a delay mode its split bands. Tools call this.
+void EditSlot(int slot, int32_t value);
+// The slot whose edit sets `slot` along (the shift switch follows its frequency, the second boost
+// switch the first), or -1 for a slot edited on its own.
+int LeaderSlot(int slot);
 
 // Applies a parameter report (bytes 3.. of a CMD_GET_PARAM report) to its slot.
 void DecodeParamReport(const uint8_t* report);

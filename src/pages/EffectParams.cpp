@@ -112,10 +112,7 @@ void SetEffectParam(int set, int row, int v) {
         SetSlotFloat(slot, static_cast<float>(v));
         return;
     case EFFECT_ECHO_TIME:
-        SetSlotFloat(slot, static_cast<float>(std::max(v, 2)));
-        // Short echo times take the reverb's predelay along (2 ms gives 20 ms).
-        if (v >= 2 && v <= 6)
-            SetEffectParam(set, EFFECT_REVERB_PREDELAY, 10 * v);
+        SetEchoTime(set, static_cast<float>(v)); // short times take the reverb predelay along
         return;
     case EFFECT_SHIFT:
         // 0 would divide by zero in the shifter's delay and above 8 Hz the delay turns negative:
