@@ -16,7 +16,26 @@ bool Decoded(uint8_t code) {
     return std::find(std::begin(kDecodedCodes), std::end(kDecodedCodes), code) != std::end(kDecodedCodes);
 }
 
+bool IsPlugCode(uint8_t code) {
+    return code == CMD_ZWAVE || code == CMD_PLUG_READ || code == CMD_PLUG_WRITE;
+}
+
+// A Z-Wave transmission the node acknowledged: the controller's callback frame 0x13 with status 0.
+bool TransmissionDone(const Report& r) {
+    return r[1] == CMD_ZWAVE && r[3] == 0x01 && r[5] == 0x00 && r[6] == 0x13 && r[8] == 0x00;
+}
+
 } // namespace
+
+CSimBackend::~CSimBackend() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bStopTimer = true;
+    }
+    m_timerCv.notify_all();
+    if (m_timer.joinable())
+        m_timer.join();
+}
 
 std::vector<HidDeviceInfo> CSimBackend::Enumerate() {
     std::lock_guard lock(m_mutex);
@@ -81,7 +100,7 @@ int CSimBackend::Read(uint8_t* buf, size_t length, int timeoutMs) {
 }
 
 int CSimBackend::Write(const uint8_t* buf, size_t length) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_opened == Opened::None || length == 0)
         return -1;
     const size_t n = std::min(length, kReportSize);
@@ -95,20 +114,98 @@ int CSimBackend::Write(const uint8_t* buf, size_t length) {
     ++m_nSinceFaults;
     if (in[1] == CMD_GET_MODEL)
         ++m_nModelAsks;
-    const std::vector<Report> replies = m_proc.Handle(in);
+    const bool modeWaited = m_proc.ZWaveModeWaiting();
+    std::vector<Report> replies = m_proc.Handle(in);
     if (replies.empty())
         ++m_counters.nUnanswered;
+    AfterWriteLocked(in, modeWaited, replies);
     if (m_faults.nUnplugAfter > 0 && m_nSinceFaults >= static_cast<uint64_t>(m_faults.nUnplugAfter)) {
         // The report got through; its answer goes with the cable. One cable, pulled once.
         m_faults.nUnplugAfter = 0;
-        UnplugLocked();
+        if (m_faults.nReplugAfterMs > 0)
+            Schedule(Timed::Replug, m_faults.nReplugAfterMs);
+        const bool pulled = UnplugLocked();
+        lock.unlock();
+        if (pulled)
+            NotifyCable(false);
         return static_cast<int>(n);
     }
-    Deliver(replies);
+    Deliver(replies, IsPlugCode(in[1]));
     return static_cast<int>(n);
 }
 
-void CSimBackend::Deliver(const std::vector<Report>& replies) {
+// The faults that act on what a report started: a key pressed later for a learning request, a late
+// button for an inclusion or exclusion, a node report after a transmission.
+void CSimBackend::AfterWriteLocked(const Report& in, bool modeWaited, std::vector<Report>& replies) {
+    if (in[1] == CMD_LEARN_KEY && m_faults.nLearnKeyAfterMs > 0 && m_proc.IsLearning())
+        Schedule(Timed::LearnKey, m_faults.nLearnKeyAfterMs,
+                 static_cast<uint8_t>(kSimLearnedCodeBase + in[2]));
+    if (in[1] != CMD_ZWAVE)
+        return;
+    if (m_faults.nLateButtonMs > 0 && !modeWaited && m_proc.ZWaveModeWaiting())
+        Schedule(Timed::PlugButton, m_faults.nLateButtonMs);
+    if (m_faults.nPlugReport == 0)
+        return;
+    const size_t count = replies.size();
+    for (size_t i = 0; i < count; ++i)
+        if (TransmissionDone(replies[i]))
+            replies.push_back(CSimProcessor::ZWaveRequest(
+                {0x04, 0x00, in[7], 3, 0x20, 0x03, static_cast<uint8_t>(m_faults.nPlugReport)}));
+}
+
+void CSimBackend::Schedule(Timed::Kind kind, int ms, uint8_t arg) {
+    m_timed.push_back({kind, Clock::now() + std::chrono::milliseconds(ms), arg});
+    if (!m_timer.joinable())
+        m_timer = std::thread([this] { TimerLoop(); });
+    m_timerCv.notify_all();
+}
+
+void CSimBackend::TimerLoop() {
+    std::unique_lock lock(m_mutex);
+    while (!m_bStopTimer) {
+        if (m_timed.empty()) {
+            m_timerCv.wait(lock);
+            continue;
+        }
+        const auto next = std::min_element(m_timed.begin(), m_timed.end(),
+                                           [](const Timed& a, const Timed& b) { return a.at < b.at; });
+        if (Clock::now() < next->at) {
+            m_timerCv.wait_until(lock, next->at);
+            continue;
+        }
+        const Timed t = *next;
+        m_timed.erase(next);
+        if (t.kind == Timed::Replug) {
+            const bool back = !m_bPlugged;
+            m_bPlugged = true;
+            lock.unlock();
+            if (back)
+                NotifyCable(true);
+            lock.lock();
+        } else if (t.kind == Timed::LearnKey) {
+            // Nothing when the request was cancelled meanwhile.
+            if (const std::optional<Report> r = m_proc.PressKey(t.nArg); r && m_opened == Opened::Ours)
+                Deliver({*r});
+        } else {
+            const std::vector<Report> frames = m_proc.PressPlugButton();
+            if (m_opened == Opened::Ours)
+                Deliver(frames, true);
+        }
+    }
+}
+
+void CSimBackend::SetCableWatch(std::function<void(bool plugged)> watch) {
+    std::lock_guard lock(m_watchMutex);
+    m_watch = std::move(watch);
+}
+
+void CSimBackend::NotifyCable(bool plugged) {
+    std::lock_guard lock(m_watchMutex);
+    if (m_watch)
+        m_watch(plugged);
+}
+
+void CSimBackend::Deliver(const std::vector<Report>& replies, bool plugTraffic) {
     for (Report r : replies) {
         ++m_counters.nReplies;
         ++m_nReplyCount;
@@ -129,6 +226,11 @@ void CSimBackend::Deliver(const std::vector<Report>& replies) {
         if (!m_faults.bSilent && m_faults.nGarbageEvery > 0 &&
             m_nReplyCount % static_cast<uint64_t>(m_faults.nGarbageEvery) == 0) {
             Queue(Garbage());
+            ++m_counters.nGarbage;
+        }
+        if (plugTraffic && !m_faults.bSilent && m_faults.nPlugGarbageEvery > 0 &&
+            ++m_nPlugReplies % static_cast<uint64_t>(m_faults.nPlugGarbageEvery) == 0) {
+            Queue(Garbage(true));
             ++m_counters.nGarbage;
         }
     }
@@ -161,34 +263,48 @@ void CSimBackend::Queue(const Report& report) {
     m_queue.push_back({report, Clock::now() + std::chrono::milliseconds(std::max(m_faults.nLatencyMs, 0))});
 }
 
-Report CSimBackend::Garbage() {
+// Plug garbage carries the codes of plug traffic, so that it reaches the plug decoders.
+Report CSimBackend::Garbage(bool plugCodes) {
     Report r{};
     r[0] = kReportId;
     uint8_t code = 0;
-    do
-        code = static_cast<uint8_t>(m_rng());
-    while (!m_faults.bGarbageAnyCode && Decoded(code));
+    if (plugCodes)
+        code = m_rng() % 2 ? CMD_ZWAVE : CMD_PLUG_READ;
+    else
+        do
+            code = static_cast<uint8_t>(m_rng());
+        while (!m_faults.bGarbageAnyCode && Decoded(code));
     r[1] = code;
     for (size_t i = 2; i < kReportSize; ++i)
         r[i] = static_cast<uint8_t>(m_rng());
     return r;
 }
 
-void CSimBackend::UnplugLocked() {
+bool CSimBackend::UnplugLocked() {
+    const bool was = m_bPlugged;
     m_bPlugged = false;
     if (m_opened == Opened::Ours)
         m_opened = Opened::None;
     m_queue.clear();
     m_cv.notify_all();
+    return was;
 }
 
 void CSimBackend::SetFaults(const SimFaults& faults) {
     std::lock_guard lock(m_mutex);
+    // The plug hooks follow the faults, leaving alone what a test set on the processor itself.
+    if (m_faults.nSilentPlug)
+        m_proc.SetNodeSilent(m_faults.nSilentPlug, false);
+    if (faults.nSilentPlug)
+        m_proc.SetNodeSilent(faults.nSilentPlug, true);
+    if ((m_faults.nLateButtonMs > 0) != (faults.nLateButtonMs > 0))
+        m_proc.SetHoldForButton(faults.nLateButtonMs > 0);
     m_faults = faults;
     m_rng.seed(faults.nSeed);
     m_nSinceFaults = 0;
     m_nModelAsks = 0;
     m_nReplyCount = 0;
+    m_nPlugReplies = 0;
 }
 
 SimFaults CSimBackend::Faults() const {
@@ -207,13 +323,20 @@ void CSimBackend::ResetCounters() {
 }
 
 void CSimBackend::Unplug() {
-    std::lock_guard lock(m_mutex);
-    UnplugLocked();
+    std::unique_lock lock(m_mutex);
+    const bool pulled = UnplugLocked();
+    lock.unlock();
+    if (pulled)
+        NotifyCable(false);
 }
 
 void CSimBackend::Plug() {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    const bool back = !m_bPlugged;
     m_bPlugged = true;
+    lock.unlock();
+    if (back)
+        NotifyCable(true);
 }
 
 bool CSimBackend::IsPlugged() const {
@@ -241,14 +364,14 @@ bool CSimBackend::PressKey(uint8_t code) {
 void CSimBackend::InjectZWave(const std::vector<uint8_t>& data) {
     std::lock_guard lock(m_mutex);
     if (m_opened == Opened::Ours)
-        Deliver({CSimProcessor::ZWaveRequest(data)});
+        Deliver({CSimProcessor::ZWaveRequest(data)}, true);
 }
 
 bool CSimBackend::PressPlugButton(int id, uint8_t kind) {
     std::lock_guard lock(m_mutex);
     const std::vector<Report> frames = m_proc.PressPlugButton(id, kind);
     if (m_opened == Opened::Ours)
-        Deliver(frames);
+        Deliver(frames, true);
     return !frames.empty() && frames[0][8] != 0x07;
 }
 

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 inline constexpr const char* kSimDevicePath = "sim:0";
@@ -19,6 +21,8 @@ inline constexpr const char* kSimForeignPath = "sim:foreign";
 constexpr uint16_t kSimForeignVendorId = 0x046D;
 constexpr uint16_t kSimForeignProductId = 0xC52B;
 inline constexpr const char* kSimWrongModel = "M5X";
+// The code a learning request learns under the learn-key fault: this plus the key number.
+constexpr uint8_t kSimLearnedCodeBase = 0x40;
 
 struct SimFaults {
     int nLatencyMs = 0;                 // a reply becomes readable this long after its request
@@ -30,6 +34,12 @@ struct SimFaults {
     int nDropEvery = 0;                 // every Nth reply is lost (0: none)
     double fDropProbability = 0.0;      // each reply is lost with this probability (seeded)
     int nUnplugAfter = 0;               // the cable is pulled on receiving the Nth report (0: never)
+    int nReplugAfterMs = 0;             // with nUnplugAfter: the cable goes back in this long after
+    int nLearnKeyAfterMs = 0;           // a learning request is answered this long later (0: never)
+    int nPlugReport = 0;                // 2..7: a node report of this value after every plug transmission
+    int nLateButtonMs = 0;              // inclusion and exclusion wait this long for a plug's button
+    int nSilentPlug = 0;                // this plug node neither acknowledges nor reports (0: none)
+    int nPlugGarbageEvery = 0;          // a random plug report after every Nth reply to plug traffic
     int nGarbageEvery = 0;              // a random extra report after every Nth reply (0: none)
     bool bGarbageAnyCode = false;       // garbage may use codes the console decodes; else only others
     uint32_t nSeed = 1;                 // for dropped replies and garbage
@@ -50,6 +60,9 @@ struct SimCounters {
 class CSimBackend : public IHidBackend {
 public:
     CSimBackend() = default;
+    ~CSimBackend() override;
+    CSimBackend(const CSimBackend&) = delete;
+    CSimBackend& operator=(const CSimBackend&) = delete;
 
     std::vector<HidDeviceInfo> Enumerate() override;
     bool Open(const std::string& path) override;
@@ -67,6 +80,10 @@ public:
     void Unplug();
     void Plug();
     bool IsPlugged() const;
+    // Told on every pull and return of the cable (Unplug, Plug and the faults), on the thread that
+    // moved it and without the backend's lock: what a device monitor reports for a real cable.
+    // Setting it waits for a call in progress.
+    void SetCableWatch(std::function<void(bool plugged)> watch);
     // Lists another vendor's HID device before ours; it opens but never answers.
     void ShowForeignDevice(bool show);
 
@@ -91,12 +108,30 @@ private:
         Clock::time_point at;
     };
     enum class Opened { None, Ours, Foreign };
+    // What the faults do later: put the cable back, press a remote key, press a plug's button.
+    struct Timed {
+        enum Kind { Replug, LearnKey, PlugButton } kind;
+        Clock::time_point at;
+        uint8_t nArg = 0;
+    };
 
     void ApplyFaults(Report& reply);
-    void Deliver(const std::vector<Report>& replies);
+    void Deliver(const std::vector<Report>& replies, bool plugTraffic = false);
     void Queue(const Report& report);
-    Report Garbage();
-    void UnplugLocked();
+    Report Garbage(bool plugCodes = false);
+    bool UnplugLocked(); // true when the cable was in
+    void AfterWriteLocked(const Report& in, bool modeWaited, std::vector<Report>& replies);
+    void Schedule(Timed::Kind kind, int ms, uint8_t arg = 0);
+    void TimerLoop();
+    void NotifyCable(bool plugged);
+
+    std::condition_variable m_timerCv;
+    std::vector<Timed> m_timed;
+    std::thread m_timer;
+    bool m_bStopTimer = false;
+    std::mutex m_watchMutex;
+    std::function<void(bool)> m_watch;
+    uint64_t m_nPlugReplies = 0;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;

@@ -28,6 +28,12 @@ constexpr Item kItems[] = {
     {"version", Kind::Whole, 1, 255, "a command-set version from 1 to 255"},
     {"erased", Kind::Flag},
     {"unplug-after", Kind::Whole, 1, 1000000000, "a whole number of reports from 1"},
+    {"replug-after", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
+    {"learn-key", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
+    {"plug-report", Kind::Whole, 2, 7, "a node report value from 2 to 7"},
+    {"late-button", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
+    {"silent-plug", Kind::Whole, 2, 232, "a plug node from 2 to 232"},
+    {"plug-garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1"},
     {"seed", Kind::Whole, 0, UINT32_MAX, "a whole number from 0 to 4294967295"},
 };
 
@@ -81,6 +87,18 @@ void Set(SimFaults& f, std::string_view name, int64_t n, double p) {
         f.bErasedMemory = true;
     else if (name == "unplug-after")
         f.nUnplugAfter = static_cast<int>(n);
+    else if (name == "replug-after")
+        f.nReplugAfterMs = static_cast<int>(n);
+    else if (name == "learn-key")
+        f.nLearnKeyAfterMs = static_cast<int>(n);
+    else if (name == "plug-report")
+        f.nPlugReport = static_cast<int>(n);
+    else if (name == "late-button")
+        f.nLateButtonMs = static_cast<int>(n);
+    else if (name == "silent-plug")
+        f.nSilentPlug = static_cast<int>(n);
+    else if (name == "plug-garbage-every")
+        f.nPlugGarbageEvery = static_cast<int>(n);
     else if (name == "seed")
         f.nSeed = static_cast<uint32_t>(n);
 }
@@ -151,6 +169,10 @@ bool ParseSimFaults(std::string_view list, SimFaults& faults, std::string& error
         error = "fault \"any-code\" goes with garbage-every=N";
         return false;
     }
+    if (f.nReplugAfterMs && !f.nUnplugAfter) {
+        error = "fault \"replug-after\" goes with unplug-after=N";
+        return false;
+    }
     faults = f;
     return true;
 }
@@ -188,6 +210,16 @@ std::string FormatSimFaults(const SimFaults& f) {
         add("erased");
     if (f.nUnplugAfter)
         add("unplug-after=" + std::to_string(f.nUnplugAfter));
+    if (f.nReplugAfterMs && f.nUnplugAfter)
+        add("replug-after=" + std::to_string(f.nReplugAfterMs));
+    const std::pair<const char*, int> plugs[] = {{"learn-key", f.nLearnKeyAfterMs},
+                                                 {"plug-report", f.nPlugReport},
+                                                 {"late-button", f.nLateButtonMs},
+                                                 {"silent-plug", f.nSilentPlug},
+                                                 {"plug-garbage-every", f.nPlugGarbageEvery}};
+    for (auto [name, value] : plugs)
+        if (value)
+            add(name + ("=" + std::to_string(value)));
     if (f.nSeed != SimFaults{}.nSeed)
         add("seed=" + std::to_string(f.nSeed));
     return s;
