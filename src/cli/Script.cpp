@@ -1,18 +1,22 @@
 #include "cli/Script.h"
 
 #include "cli/Dump.h"
+#include "cli/Outcome.h"
 #include "files/ModeFile.h"
 #include "link/Transport.h"
 #include "model/Defaults.h"
 #include "model/EqIo.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "model/StoreProbe.h"
+#include "sync/ReadGaps.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -105,11 +109,14 @@ std::optional<int32_t> SlotValue(int slot, double v, std::string& why) {
         }
         return static_cast<int32_t>(v);
     }
+    if (const int leader = LeaderSlot(slot); leader >= 0) {
+        why = name + " is set along with " + SlotName(leader) + "; set that instead";
+        return std::nullopt;
+    }
     const SlotRow& row = GetSlotRow(slot);
     switch (row.enc) {
     case SlotEnc::None:
-        why = name + " has no processor parameter of its own" +
-              (slot == SET_MIC_BOOST_ON2 ? std::string("; it follows SET_MIC_BOOST_ON") : std::string());
+        why = name + " has no processor parameter of its own";
         return std::nullopt;
     case SlotEnc::Pct:
     case SlotEnc::PctPlus:
@@ -161,7 +168,7 @@ std::string EqTitle(int eq) {
     return std::string(kEqNumbers[eq].szName) + " (" + kEqShortNames[eq] + ")";
 }
 
-void PrintEq(int eq, bool bJson) {
+std::string EqText(int eq, bool bJson) {
     const std::vector<EqBandSetting> bands = ReadEqBandSettings(eq);
     std::ostringstream out;
     if (bJson) {
@@ -191,18 +198,181 @@ void PrintEq(int eq, bool bJson) {
             out << "\n";
         }
     }
-    std::cout << out.str();
+    return out.str();
 }
 
-void ApplySet(const ScriptSet& set) {
-    const int slot = set.nSlot;
-    // Microphone routing is one choice shown twice: the other set's slot follows, as in the window.
-    if (slot >= SET_MIC_ROUTE_A && slot < SET_MIC_ROUTE_A + 4)
-        SetMicRoute(slot - SET_MIC_ROUTE_A, set.nValue != 0);
-    else if (slot >= SET_MIC_ROUTE_B && slot < SET_MIC_ROUTE_B + 4)
-        SetMicRoute(slot - SET_MIC_ROUTE_B, set.nValue == 0);
-    else
-        SetSlot(slot, set.nValue);
+std::string GetText(const std::vector<int>& slots, bool bJson) {
+    auto lock = LockStore();
+    std::ostringstream out;
+    if (bJson) {
+        out << "{";
+        for (size_t i = 0; i < slots.size(); ++i)
+            out << (i ? "," : "") << DumpJsonString(SlotName(slots[i])) << ":"
+                << DumpNumber(SlotUser(slots[i]).value);
+        out << "}\n";
+    } else {
+        for (int slot : slots)
+            out << SlotLine(slot) << "\n";
+    }
+    return out.str();
+}
+
+std::string ExportText(int eq) {
+    return WriteFilterText(ReadEqBandSettings(eq), EqTitle(eq));
+}
+
+// What a job shows: the text it prints or exports; "" for the jobs that edit.
+std::string ShownText(const ScriptJob& job) {
+    switch (job.kind) {
+    case ScriptJob::Kind::Get:
+        return GetText(job.slots, job.bJson);
+    case ScriptJob::Kind::EqShow:
+        return EqText(job.nEq, job.bJson);
+    case ScriptJob::Kind::EqExport:
+        return ExportText(job.nEq);
+    default:
+        return {};
+    }
+}
+
+// The job's edits, as the window makes them; each item (a setting, a band) is announced first.
+EqApplyResult ApplyEdits(const ScriptJob& job,
+                         const std::function<void(const std::string&)>& beforeItem = {}) {
+    if (job.kind == ScriptJob::Kind::EqImport)
+        return ApplyEqBands(job.nEq, job.filters.bands, [&beforeItem](int b) {
+            if (beforeItem)
+                beforeItem("band " + std::to_string(b + 1));
+        });
+    for (const ScriptSet& set : job.sets) {
+        if (beforeItem)
+            beforeItem(SlotName(set.nSlot));
+        EditSlot(set.nSlot, set.nValue);
+    }
+    return {true, 0, false};
+}
+
+int ExportTo(const ScriptJob& job, const std::string& text) {
+    const FileResult r = WriteFilterFile(job.strPath, text);
+    if (!r.bOk) {
+        std::cerr << "m7qctl: " << r.strError << "\n";
+        return kExitFile;
+    }
+    std::cout << "exported " << kEqShortNames[job.nEq] << " to " << job.strPath << "\n";
+    return kExitOk;
+}
+
+void PrintImported(const ScriptJob& job, const EqApplyResult& r) {
+    std::cout << "imported " << job.filters.nFilters << " filter" << (job.filters.nFilters == 1 ? "" : "s")
+              << " into " << kEqShortNames[job.nEq] << " (" << r.nBandsWritten << " bands written)\n";
+    if (r.bCrossoverKept)
+        std::cout << "band " << kCrossoverBand + 1 << " keeps its crossover: no filter line names it\n";
+}
+
+// Shows a job's text, or, for an edit, prints what it set.
+int Finish(const ScriptJob& job, const EqApplyResult& applied) {
+    switch (job.kind) {
+    case ScriptJob::Kind::Get:
+    case ScriptJob::Kind::EqShow:
+        std::cout << ShownText(job);
+        return kExitOk;
+    case ScriptJob::Kind::EqExport:
+        return ExportTo(job, ExportText(job.nEq));
+    case ScriptJob::Kind::Set:
+        for (const ScriptSet& set : job.sets) {
+            auto lock = LockStore();
+            std::cout << SlotLine(set.nSlot) << "\n";
+        }
+        return kExitOk;
+    case ScriptJob::Kind::EqImport:
+        if (!applied.bOk) {
+            std::cerr << "m7qctl: the filters do not fit " << kEqShortNames[job.nEq] << "\n";
+            return kExitFile;
+        }
+        PrintImported(job, applied);
+        return kExitOk;
+    }
+    return kExitUsage;
+}
+
+// ---- On the processor -----------------------------------------------------------------------------
+
+int GetOnDevice(const ScriptJob& job, const ReadGaps& gaps) {
+    std::vector<int> shown;
+    std::vector<Report> missing;
+    for (int slot : job.slots) {
+        const std::vector<Report> feeding =
+            ReadsFeeding(gaps.reads, [slot] { return GetText({slot}, false); });
+        if (feeding.empty())
+            shown.push_back(slot);
+        for (const Report& r : feeding)
+            if (std::find(missing.begin(), missing.end(), r) == missing.end())
+                missing.push_back(r);
+    }
+    std::cout << GetText(shown, job.bJson);
+    if (missing.empty())
+        return kExitOk;
+    std::string names;
+    for (int slot : job.slots)
+        if (std::find(shown.begin(), shown.end(), slot) == shown.end())
+            names += (names.empty() ? "" : ", ") + SlotName(slot);
+    std::cerr << "m7qctl: not printed, the processor's value never came: " << names << " ("
+              << (gaps.bLinkLost ? "the link to the processor was lost; " : "") << "no answer for "
+              << NameReads(missing) << ")\n";
+    return kExitDevice;
+}
+
+int EditOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log) {
+    CUsbLink& link = conn.Link();
+    NamedOutcomes items;
+    std::vector<CAnswerLog::Mark> marks;
+    const EqApplyResult applied = ApplyEdits(job, [&](const std::string& item) {
+        items.push_back({item, ItemOutcome::NotSent});
+        marks.push_back(log.Here(link));
+    });
+    link.AwaitReply();
+    marks.push_back(log.Here(link));
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i].second = log.Between(marks[i], marks[i + 1]);
+    if (job.kind == ScriptJob::Kind::Set) {
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].second == ItemOutcome::Applied) {
+                auto lock = LockStore();
+                std::cout << SlotLine(job.sets[i].nSlot) << "\n";
+            }
+    } else if (applied.bOk && AllApplied(items)) {
+        PrintImported(job, applied);
+    }
+    if (!applied.bOk)
+        return Finish(job, applied);
+    if (AllApplied(items))
+        return kExitOk;
+    std::cerr << "m7qctl: " << (job.kind == ScriptJob::Kind::Set ? "set" : "eq import into ")
+              << (job.kind == ScriptJob::Kind::Set ? "" : kEqShortNames[job.nEq]) << " did not finish ("
+              << WhyUnfinished(link) << "): " << DescribeOutcomes(items) << "\n";
+    return kExitDevice;
+}
+
+// ---- On a mode file -------------------------------------------------------------------------------
+
+// Which bytes of a version-8 image a file holds.
+std::vector<bool> HeldBytes(std::span<const uint8_t> bytes) {
+    std::vector<bool> held(kModeFileSize, false);
+    for (const ModeFileArea& area : ModeFileAreasHeld(bytes))
+        std::fill_n(held.begin() + static_cast<std::ptrdiff_t>(area.nAt8), area.nLength, true);
+    return held;
+}
+
+// What a byte of a version-8 image belongs to, for messages.
+std::string ByteOwner(size_t at) {
+    if (at < kModeFileImageAt)
+        return SlotName(static_cast<int>((at - kModeFileSlotsAt) / 4));
+    if (at < kModeFileSurroundAt)
+        return "processor memory " + std::to_string(at - kModeFileImageAt);
+    if (at < kModeFileSoundFieldAt)
+        return "the surround levels";
+    if (at < kModeFileMicBoostAt)
+        return "the sound field";
+    return "the microphone boost gain";
 }
 
 } // namespace
@@ -290,95 +460,114 @@ bool ScriptChangesStore(const ScriptJob& job) {
     return job.kind == ScriptJob::Kind::Set || job.kind == ScriptJob::Kind::EqImport;
 }
 
-int RunScript(const ScriptJob& job) {
-    switch (job.kind) {
-    case ScriptJob::Kind::Get: {
-        auto lock = LockStore();
-        std::ostringstream out;
-        if (job.bJson) {
-            out << "{";
-            for (size_t i = 0; i < job.slots.size(); ++i)
-                out << (i ? "," : "") << DumpJsonString(SlotName(job.slots[i])) << ":"
-                    << DumpNumber(SlotUser(job.slots[i]).value);
-            out << "}\n";
-        } else {
-            for (int slot : job.slots)
-                out << SlotLine(slot) << "\n";
+int RunScriptOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log, const ReadGaps& gaps) {
+    if (job.kind == ScriptJob::Kind::Get)
+        return GetOnDevice(job, gaps);
+    if (!ScriptChangesStore(job)) {
+        // Shown whole or not at all: an equaliser is one list of bands.
+        const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [&job] { return ShownText(job); });
+        if (!feeding.empty()) {
+            std::cerr << "m7qctl: " << kEqShortNames[job.nEq] << " is not "
+                      << (job.kind == ScriptJob::Kind::EqShow ? "shown" : "exported")
+                      << ", the processor's bands never came ("
+                      << (gaps.bLinkLost ? "the link to the processor was lost; " : "") << "no answer for "
+                      << NameReads(feeding) << ")\n";
+            return kExitDevice;
         }
-        std::cout << out.str();
-        return kExitOk;
+        return Finish(job, {});
     }
-    case ScriptJob::Kind::Set:
-        for (const ScriptSet& set : job.sets) {
-            ApplySet(set);
-            auto lock = LockStore();
-            std::cout << SlotLine(set.nSlot) << "\n";
-        }
-        return kExitOk;
-    case ScriptJob::Kind::EqShow:
-        PrintEq(job.nEq, job.bJson);
-        return kExitOk;
-    case ScriptJob::Kind::EqExport: {
-        const std::string text = WriteFilterText(ReadEqBandSettings(job.nEq), EqTitle(job.nEq));
-        const FileResult r = WriteFilterFile(job.strPath, text);
-        if (!r.bOk) {
-            std::cerr << "m7qctl: " << r.strError << "\n";
-            return kExitFile;
-        }
-        std::cout << "exported " << kEqShortNames[job.nEq] << " to " << job.strPath << "\n";
-        return kExitOk;
-    }
-    case ScriptJob::Kind::EqImport: {
-        const EqApplyResult r = ApplyEqBands(job.nEq, job.filters.bands);
-        if (!r.bOk) {
-            std::cerr << "m7qctl: the filters do not fit " << kEqShortNames[job.nEq] << "\n";
-            return kExitFile;
-        }
-        std::cout << "imported " << job.filters.nFilters << " filter"
-                  << (job.filters.nFilters == 1 ? "" : "s") << " into " << kEqShortNames[job.nEq] << " ("
-                  << r.nBandsWritten << " bands written)\n";
-        if (r.bCrossoverKept)
-            std::cout << "band " << kCrossoverBand + 1 << " keeps its crossover: no filter line names it\n";
-        return kExitOk;
-    }
-    }
-    return kExitUsage;
-}
-
-int RunScriptOnDevice(const ScriptJob& job, CUsbLink& link) {
-    const int status = RunScript(job);
-    if (!ScriptChangesStore(job))
-        return status;
-    link.AwaitReply();
-    if (!link.IsOpen()) {
-        std::cerr << "m7qctl: the processor went away before every change was sent\n";
+    if (gaps.bLinkLost) {
+        std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; nothing was sent\n";
         return kExitDevice;
     }
-    return status;
+    // An edit may send values it did not set itself (a compressor block, a band's kept frequency).
+    const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [&job] {
+        ApplyEdits(job);
+        return std::string();
+    });
+    if (!feeding.empty()) {
+        std::cerr << "m7qctl: what this would send holds values the processor never sent: no answer for "
+                  << NameReads(feeding) << " after asking " << kAskAgainTimes
+                  << " more times; nothing was sent\n";
+        return kExitDevice;
+    }
+    return EditOnDevice(job, conn, log);
 }
 
 int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
-    ResetStoreAtStartup();
-    const ModeFileResult loaded = LoadModeFile(path);
+    std::vector<uint8_t> bytes;
+    const ModeFileResult loaded = ReadModeFile(path, bytes);
     if (!loaded.bOk) {
         std::cerr << "m7qctl: " << loaded.strError << "\n";
         return kExitFile;
     }
-    const bool changes = ScriptChangesStore(job);
-    if (loaded.bTruncated)
-        std::cerr << "m7qctl: " << path << " is shorter than its version " << loaded.nVersion
-                  << " says; the rest comes from the start-up values" << (changes ? " when it is saved" : "")
-                  << "\n";
-    const int status = RunScript(job);
-    if (status != kExitOk || !changes)
-        return status;
-    const FileResult saved = SaveModeFile(path);
+    ResetStoreAtStartup();
+    LoadModeFileFromBytes(bytes);
+    const std::vector<bool> held = HeldBytes(bytes);
+    const bool old = loaded.nVersion != kModeFileVersion || loaded.bTruncated;
+    const std::string what =
+        path + (loaded.bTruncated ? " (shorter than its version says)" : "") +
+        (loaded.nVersion != kModeFileVersion ? " (a version " + std::to_string(loaded.nVersion) + " file)"
+                                             : "");
+    // What the file does not hold is a start-up value here, not the file's: set to others, it must
+    // change nothing that is shown or saved.
+    const auto alterAbsent = [&held](int variant) {
+        std::vector<uint8_t> image = BuildModeFileBytes();
+        for (size_t at = kModeFileSlotsAt; at < image.size(); ++at)
+            if (!held[at])
+                image[at] = static_cast<uint8_t>(variant == 0   ? 0x35 + 7 * at
+                                                 : variant == 1 ? 0x5A + 13 * at
+                                                                : 0);
+        LoadModeFileFromBytes(image);
+    };
+    if (!ScriptChangesStore(job)) {
+        if (!old)
+            return Finish(job, {});
+        if (job.kind == ScriptJob::Kind::Get) {
+            std::vector<int> shown;
+            std::string absent;
+            for (int slot : job.slots)
+                if (OutcomeDependsOn(alterAbsent, [slot] { return GetText({slot}, false); }))
+                    absent += (absent.empty() ? "" : ", ") + SlotName(slot);
+                else
+                    shown.push_back(slot);
+            std::cout << GetText(shown, job.bJson);
+            if (absent.empty())
+                return kExitOk;
+            std::cerr << "m7qctl: " << what << " does not hold " << absent << "\n";
+            return kExitFile;
+        }
+        if (OutcomeDependsOn(alterAbsent, [&job] { return ShownText(job); })) {
+            std::cerr << "m7qctl: " << what << " does not hold every band of " << kEqShortNames[job.nEq]
+                      << "\n";
+            return kExitFile;
+        }
+        return Finish(job, {});
+    }
+    const std::vector<uint8_t> before = BuildModeFileBytes();
+    if (old && OutcomeDependsOn(alterAbsent, [&job, &bytes] {
+            ApplyEdits(job);
+            const std::vector<uint8_t> out = UpdateModeFileBytes(bytes);
+            return std::string(out.begin(), out.end());
+        })) {
+        std::cerr << "m7qctl: the change would take values " << what
+                  << " does not hold; nothing was changed\n";
+        return kExitFile;
+    }
+    const EqApplyResult applied = ApplyEdits(job);
+    const std::vector<uint8_t> after = BuildModeFileBytes();
+    for (size_t at = kModeFileSlotsAt; at < after.size(); ++at)
+        if (after[at] != before[at] && !held[at]) {
+            std::cerr << "m7qctl: " << what << " does not hold " << ByteOwner(at)
+                      << "; nothing was changed\n";
+            return kExitFile;
+        }
+    if (!applied.bOk)
+        return Finish(job, applied);
+    const FileResult saved = SaveModeFileBytes(path, UpdateModeFileBytes(bytes));
     if (!saved.bOk) {
         std::cerr << "m7qctl: " << saved.strError << "\n";
         return kExitFile;
     }
-    if (loaded.nVersion != kModeFileVersion)
-        std::cerr << "m7qctl: " << path << " was a version " << loaded.nVersion << " file; it is now version "
-                  << kModeFileVersion << "\n";
-    return kExitOk;
+    return Finish(job, applied);
 }

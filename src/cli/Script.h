@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-class CUsbLink;
+class CAnswerLog;
+class CConnection;
+struct ReadGaps;
 
 // get, set and eq.
 bool IsScriptCommand(const std::string& command);
@@ -37,13 +39,13 @@ int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& j
 // True for jobs that change the store (set, eq import).
 bool ScriptChangesStore(const ScriptJob& job);
 
-// Runs the job on the store as it stands, sending its edits on the current link; the exit status.
-int RunScript(const ScriptJob& job);
+// On the processor, after the read-all and the step that asks again for what it left unanswered
+// (`gaps`: what is still missing). Prints only values that came from the processor and sends only
+// what holds no value it never sent; says what was and was not applied when the link or an answer
+// fails (1).
+int RunScriptOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log, const ReadGaps& gaps);
 
-// On the processor, after the read-all: runs the job and waits for the last reply. 1 when the
-// processor went away meanwhile.
-int RunScriptOnDevice(const ScriptJob& job, CUsbLink& link);
-
-// --file: reads the mode file into the store, runs the job without a link and, when it changed the
-// store, saves the file as version 8 with the atomic save. A failure leaves the file as it was.
+// --file: lays the mode file onto the start-up store, runs the job without a link and, when it
+// changed the store, writes back the areas the file holds: the file keeps its version and length.
+// A value the file does not hold is neither shown nor changed (3); a failure leaves the file as it was.
 int RunScriptOnFile(const ScriptJob& job, const std::string& path);

@@ -1,17 +1,20 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
 #include "cli/Dump.h"
+#include "cli/Outcome.h"
 #include "cli/Script.h"
 #include "dispatch/Dispatcher.h"
 #include "files/ModeFile.h"
 #include "link/Codec.h"
 #include "link/Events.h"
 #include "link/Timing.h"
+#include "link/TraceFile.h"
 #include "link/Transport.h"
 #include "link/hidapi/HidapiBackend.h"
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "sim/SimBackend.h"
 #include "sim/SimFaultList.h"
+#include "sync/ReadGaps.h"
 #include "sync/Sync.h"
 
 #include <atomic>
@@ -30,8 +33,6 @@ namespace {
 enum Exit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
 
 constexpr double kFastScale = 0.02;
-constexpr int kAskAgainTimes = 3;
-constexpr size_t kMissingNamed = 8; // reads named in full when a backup fails
 
 const char* const kUsage =
     "usage: m7qctl [--sim] [--sim-state FILE] [--sim-fault LIST] [--fast] [--trace FILE] [--file "
@@ -83,35 +84,6 @@ public:
     }
 };
 
-class TraceFile {
-public:
-    bool Open(const std::string& path) {
-        m_file.open(path, std::ios::out | std::ios::trunc);
-        return m_file.good();
-    }
-    void Write(char direction, const Report& r) {
-        std::lock_guard lock(m_mutex);
-        char line[kReportSize * 3 + 4];
-        int at = std::snprintf(line, sizeof line, "%c ", direction);
-        for (size_t i = 0; i < r.size(); ++i)
-            at += std::snprintf(line + at, sizeof line - at, i ? " %02x" : "%02x", r[i]);
-        m_file << line << '\n';
-    }
-    void Note(const std::string& text) {
-        std::lock_guard lock(m_mutex);
-        m_file << "# " << text << '\n';
-    }
-    bool Good() {
-        std::lock_guard lock(m_mutex);
-        m_file.flush();
-        return m_file.good();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::ofstream m_file;
-};
-
 std::string Utf8Of(const char16_t* buf, size_t capacity) {
     return ToUtf8(U16(buf, capacity));
 }
@@ -157,73 +129,146 @@ struct Identification {
     }
 };
 
-std::string DescribeRead(const Report& r) {
-    char text[48];
-    if (r[1] == CMD_GET_PARAM)
-        std::snprintf(text, sizeof text, "block %d parameter %d", r[3], r[4]);
-    else
-        std::snprintf(text, sizeof text, "memory 0x%04x (%d bytes)", r[2] << 8 | r[3], r[4]);
-    return text;
-}
-
-// The read-all carries on past a lost answer with the value the console had before. A backup holding
-// that value would pass a default off as the processor's, so what did not answer is asked again.
-// Returns "" when everything has answered, else what is missing.
-std::string AskAgainForMissing(CConnection& conn) {
-    std::vector<Report> left = conn.UnansweredReads();
-    const auto linkLost = [&conn] { return !conn.Link().IsOpen() || conn.Link().ReaderEnded(); };
-    for (int i = 0; i < kAskAgainTimes && !left.empty() && !linkLost(); ++i)
-        left = conn.AskAgain();
-    if (left.empty())
-        return {};
-    std::string text = linkLost() ? "the link to the processor was lost; " : "";
-    text += "no answer for " + std::to_string(left.size()) + (left.size() == 1 ? " read" : " reads");
-    if (!linkLost())
-        text += " after asking " + std::to_string(kAskAgainTimes) + " more times";
-    text += ": ";
-    for (size_t i = 0; i < left.size() && i < kMissingNamed; ++i)
-        text += (i ? ", " : "") + DescribeRead(left[i]);
-    if (left.size() > kMissingNamed)
-        text += " and " + std::to_string(left.size() - kMissingNamed) + " more";
-    return text;
-}
-
 int ParseMode(const std::string& s) {
     if (s.size() == 1 && s[0] >= '1' && s[0] <= '4')
         return s[0] - '1';
     return -1;
 }
 
+// restore: the file's areas laid onto the store as the read-all left it, then the write-all, then the
+// m1..m4 mode store.
+int Restore(const Options& o, CConnection& conn, const CAnswerLog& log, const ReadGaps& gaps,
+            const std::vector<uint8_t>& preset, const ModeFileResult& file) {
+    const std::string& path = o.args[1];
+    if (gaps.bLinkLost) {
+        std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; nothing was written\n";
+        return kExitDevice;
+    }
+    // A value the file does not hold is sent as the processor has it: it must have answered for it.
+    const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [&preset] {
+        LoadModeFileFromBytes(preset);
+        const std::vector<uint8_t> bytes = BuildModeFileBytes();
+        return std::string(bytes.begin(), bytes.end());
+    });
+    if (!feeding.empty()) {
+        std::cerr << "m7qctl: " << path
+                  << " does not hold every setting, and the processor did not answer for "
+                  << NameReads(feeding) << " after asking " << kAskAgainTimes
+                  << " more times; nothing was written\n";
+        return kExitDevice;
+    }
+    if (file.nVersion != kModeFileVersion || file.bTruncated)
+        std::cerr << "m7qctl: " << path << " is " << (file.bTruncated ? "shorter than its version says" : "")
+                  << (file.bTruncated && file.nVersion != kModeFileVersion ? " and " : "")
+                  << (file.nVersion != kModeFileVersion
+                          ? "a version " + std::to_string(file.nVersion) + " file"
+                          : "")
+                  << ": what it does not hold keeps the processor's values\n";
+    LoadModeFileFromBytes(preset);
+    CUsbLink& link = conn.Link();
+    const CAnswerLog::Mark start = log.Here(link);
+    conn.StartWriteAll();
+    conn.WaitSync();
+    const CAnswerLog::Mark end = log.Here(link);
+    if (log.Between(start, end) != ItemOutcome::Applied) {
+        std::cerr << "m7qctl: restore of " << path << " did not finish (" << WhyUnfinished(link)
+                  << "): " << log.AnsweredBetween(start, end) << " of the " << end.nEntry - start.nEntry
+                  << " reports sent were answered"
+                  << (end.nRefused > start.nRefused ? ", the rest was not sent" : "")
+                  << "; the processor holds part of the file"
+                  << (file.nPendingMode >= 0
+                          ? ", and it was not stored as mode " + std::to_string(file.nPendingMode + 1)
+                          : std::string())
+                  << "\n";
+        return kExitDevice;
+    }
+    conn.nPendingFileMode = file.nPendingMode;
+    if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
+        std::cerr << "m7qctl: " << error << "\n";
+        return kExitDevice;
+    }
+    link.AwaitReply();
+    if (log.Between(end, log.Here(link)) == ItemOutcome::Unanswered) {
+        std::cerr << "m7qctl: restored " << path << ", but storing it as mode " << file.nPendingMode + 1
+                  << " did not finish (" << WhyUnfinished(link) << ")\n";
+        return kExitDevice;
+    }
+    std::cout << "restored " << path;
+    if (file.nPendingMode >= 0)
+        std::cout << " and stored it as mode " << file.nPendingMode + 1;
+    std::cout << "\n";
+    return kExitOk;
+}
+
+// mode load|store|factory N: the command must be answered; a load's read-back needs no more.
+int Mode(const Options& o, CConnection& conn, const CAnswerLog& log, const ReadGaps& gaps) {
+    const int n = ParseMode(o.args[2]);
+    const std::string what = "mode " + o.args[1] + " M" + std::to_string(n + 1);
+    CUsbLink& link = conn.Link();
+    if (gaps.bLinkLost) {
+        std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; " << what << " was not sent\n";
+        return kExitDevice;
+    }
+    const CAnswerLog::Mark start = log.Here(link);
+    if (o.args[1] == "store") {
+        conn.StoreMode(n);
+        link.AwaitReply();
+    } else {
+        if (o.args[1] == "load")
+            conn.LoadMode(n);
+        else
+            conn.FactoryMode(n);
+    }
+    const CAnswerLog::Mark sent = log.Here(link);
+    conn.WaitSync();
+    if (const ItemOutcome outcome = log.Between(start, sent); outcome != ItemOutcome::Applied) {
+        std::cerr << "m7qctl: " << what << " did not finish (" << WhyUnfinished(link) << "): "
+                  << (outcome == ItemOutcome::NotSent
+                          ? "it was not sent"
+                          : "it was sent without an answer, the processor may or may not have done it")
+                  << "\n";
+        return kExitDevice;
+    }
+    if (o.args[1] != "store")
+        if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
+            std::cerr << "m7qctl: " << error << "\n";
+            return kExitDevice;
+        }
+    std::cout << what << " done\n";
+    return kExitOk;
+}
+
 // Everything that needs the processor.
 int RunOnDevice(const Options& o, IHidBackend& backend) {
     const std::string& cmd = o.args[0];
-    ModeFileResult restore;
+    // Read the file before touching the processor, so a bad file changes nothing there; it is laid
+    // onto the store only once the read-all has filled it.
+    std::vector<uint8_t> preset;
+    ModeFileResult file;
     if (cmd == "restore") {
-        // Read the file before touching the processor, so a bad file changes nothing there.
-        ResetStoreAtStartup();
-        restore = LoadModeFile(o.args[1]);
-        if (!restore.bOk) {
-            std::cerr << "m7qctl: " << restore.strError << "\n";
+        file = ReadModeFile(o.args[1], preset);
+        if (!file.bOk) {
+            std::cerr << "m7qctl: " << file.strError << "\n";
             return kExitFile;
         }
     }
-    std::vector<uint8_t> preset;
-    if (cmd == "restore")
-        preset = BuildModeFileBytes();
 
     Identification identified;
+    CAnswerLog log;
     CUsbLink link(backend, DispatchHandlers());
-    TraceFile trace;
-    if (!o.strTrace.empty() && !trace.Open(o.strTrace)) {
-        std::cerr << "m7qctl: cannot write the trace file \"" << o.strTrace << "\": " << std::strerror(errno)
-                  << "\n";
+    CTraceFile trace;
+    if (std::string error; !o.strTrace.empty() && !trace.Open(o.strTrace, error)) {
+        std::cerr << "m7qctl: " << error << "\n";
         return kExitFile;
     }
-    link.SetTrace([&trace, &identified, tracing = !o.strTrace.empty()](char d, const Report& r) {
-        if (d == '<')
+    link.SetTrace([&trace, &identified, &log](char d, const Report& r) {
+        if (d == '<') {
             identified.Note(r);
-        if (tracing)
-            trace.Write(d, r);
+            log.Received(r);
+        } else {
+            log.Sent(r);
+        }
+        trace.Write(d, r);
     });
     SetLink(&link);
     ResetStoreAtStartup();
@@ -243,6 +288,10 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
             std::cerr << "m7qctl: " << detail << "\n";
         return kExitDevice;
     }
+    // Every command but info uses what the read-all read: what it left unanswered is asked again.
+    const ReadGaps gaps = cmd == "info" ? ReadGaps{} : AskAgainForUnanswered(conn);
+    link.AwaitReply();
+    log.StartPhase();
 
     int status = kExitOk;
     if (cmd == "info") {
@@ -256,8 +305,9 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
             std::cout << "mode " << m + 1 << ": " << Utf8Of(g_Device.szModeName[m].data(), kModeNameChars)
                       << "\n";
     } else if (cmd == "backup") {
-        if (const std::string missing = AskAgainForMissing(conn); !missing.empty()) {
-            std::cerr << "m7qctl: " << missing << "; nothing written\n";
+        // A backup holding a value that never came would pass a default off as the processor's.
+        if (!gaps.Empty()) {
+            std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; nothing written\n";
             status = kExitDevice;
         } else if (const FileResult r = SaveModeFile(o.args[1]); !r.bOk) {
             std::cerr << "m7qctl: " << r.strError << "\n";
@@ -266,40 +316,15 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
             std::cout << "saved " << o.args[1] << "\n";
         }
     } else if (cmd == "restore") {
-        LoadModeFileFromBytes(preset);
-        conn.nPendingFileMode = restore.nPendingMode;
-        conn.StartWriteAll();
-        conn.WaitSync();
-        if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
-            std::cerr << "m7qctl: " << error << "\n";
-            return kExitDevice;
-        }
-        std::cout << "restored " << o.args[1];
-        if (restore.nPendingMode >= 0)
-            std::cout << " and stored it as mode " << restore.nPendingMode + 1;
-        std::cout << "\n";
+        status = Restore(o, conn, log, gaps, preset, file);
     } else if (cmd == "mode") {
-        const int n = ParseMode(o.args[2]);
-        if (o.args[1] == "load" || o.args[1] == "factory") {
-            if (o.args[1] == "load")
-                conn.LoadMode(n);
-            else
-                conn.FactoryMode(n);
-            conn.WaitSync();
-            if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
-                std::cerr << "m7qctl: " << error << "\n";
-                return kExitDevice;
-            }
-        } else {
-            conn.StoreMode(n);
-        }
-        std::cout << "mode " << o.args[1] << " M" << n + 1 << " done\n";
+        status = Mode(o, conn, log, gaps);
     } else if (IsScriptCommand(cmd)) {
-        status = RunScriptOnDevice(o.job, link);
+        status = RunScriptOnDevice(o.job, conn, log, gaps);
     }
     conn.Disconnect();
     trace.Note("merged " + std::to_string(link.MergedCount()));
-    if (!o.strTrace.empty() && !trace.Good()) {
+    if (!trace.Good()) {
         std::cerr << "m7qctl: writing the trace file \"" << o.strTrace << "\" failed\n";
         status = kExitFile;
     }

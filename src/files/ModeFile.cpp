@@ -116,50 +116,60 @@ int32_t GetLE32(const uint8_t* p) {
     return static_cast<int32_t>(v);
 }
 
+// The areas of a version in file order, each with its offset in a version-8 file.
+std::vector<ModeFileArea> AreasOf(const ModeFileLayout& layout) {
+    std::vector<ModeFileArea> areas = {{kModeFileSlotsAt, 0, layout.nSlotBytes},
+                                       {kModeFileImageAt, 0, layout.nImageBytes}};
+    if (layout.bSurroundLevels)
+        areas.push_back({kModeFileSurroundAt, 0, kSurroundLevelsSize});
+    if (layout.bSoundField)
+        areas.push_back({kModeFileSoundFieldAt, 0, kSoundFieldSize});
+    if (layout.bMicBoost)
+        areas.push_back({kModeFileMicBoostAt, 0, kMicBoostSize});
+    return areas;
+}
+
+// The areas present in a file of `size` bytes: cut where it ends, placed in file order.
+std::vector<ModeFileArea> HeldAreas(const ModeFileLayout& layout, size_t size) {
+    std::vector<ModeFileArea> held;
+    size_t at = 4;
+    for (ModeFileArea area : AreasOf(layout)) {
+        if (at >= size)
+            break;
+        area.nAtFile = at;
+        area.nLength = std::min(area.nLength, size - at);
+        at += area.nLength;
+        held.push_back(area);
+    }
+    return held;
+}
+
 // Loads one image whose version was already checked. Caller holds the store lock.
 void ApplyModeFile(std::span<const uint8_t> bytes, const ModeFileLayout& layout) {
-    size_t at = 4;
-    // The next area, cut where the file ends.
-    auto take = [&](size_t n) {
-        const size_t k = std::min(n, bytes.size() - at);
-        auto area = bytes.subspan(at, k);
-        at += k;
-        return area;
-    };
-
-    // The slots were dumped from little-endian memory: a file that ends inside a slot replaced
-    // only its low bytes.
-    const auto slots = take(layout.nSlotBytes);
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const int shift = 8 * static_cast<int>(i % 4);
-        auto value = static_cast<uint32_t>(g_Param.nSetting[i / 4]);
-        value = (value & ~(0xFFu << shift)) | (uint32_t(slots[i]) << shift);
-        g_Param.nSetting[i / 4] = static_cast<int32_t>(value);
-    }
+    // The store's version-8 image, overwritten where the file has bytes: the slots were dumped from
+    // little-endian memory, so a file that ends inside a slot replaces only its low bytes.
+    std::vector<uint8_t> image = BuildModeFileBytes();
+    for (const ModeFileArea& area : HeldAreas(layout, bytes.size()))
+        std::copy_n(&bytes[area.nAtFile], area.nLength, &image[area.nAt8]);
+    for (int i = 0; i < SET_COUNT; ++i)
+        g_Param.nSetting[i] = GetLE32(&image[kModeFileSlotsAt + 4 * i]);
 
     // Older consoles saved sources this processor does not switch to from a file.
     int32_t& source = g_Param.nSetting[SET_MUSIC_SOURCE];
     if (source != 0 && source != 1 && source != 4)
         source = 0;
 
-    const auto image = take(layout.nImageBytes);
-    std::copy(image.begin(), image.end(), g_Param.byImage.begin());
-    if (layout.bSurroundLevels) {
-        const auto area = take(kSurroundLevelsSize);
-        std::copy(area.begin(), area.end(), g_Param.bySurroundLevels.begin());
-    }
+    std::copy_n(&image[kModeFileImageAt], kImageSize, g_Param.byImage.begin());
+    std::copy_n(&image[kModeFileSurroundAt], kSurroundLevelsSize, g_Param.bySurroundLevels.begin());
     if (layout.bSoundField) {
-        const auto area = take(kSoundFieldSize);
-        std::copy(area.begin(), area.end(), g_bySoundFieldBytes.begin());
+        std::copy_n(&image[kModeFileSoundFieldAt], kSoundFieldSize, g_bySoundFieldBytes.begin());
         DecodeSoundFieldBlock();
     }
-    if (layout.bMicBoost) {
-        const auto area = take(kMicBoostSize);
-        std::copy(area.begin(), area.end(), g_Param.byMicBoostBytes.begin());
-    }
+    std::copy_n(&image[kModeFileMicBoostAt], kMicBoostSize, g_Param.byMicBoostBytes.begin());
 }
 
-ModeFileResult LoadNamed(std::span<const uint8_t> bytes, const std::string& strName) {
+// The version check of every load; the store is not touched.
+ModeFileResult CheckNamed(std::span<const uint8_t> bytes, const std::string& strName) {
     ModeFileResult result;
     if (bytes.size() < 4) {
         result.strError = "Cannot load " + strName + ": it is not a mode file, " +
@@ -167,18 +177,22 @@ ModeFileResult LoadNamed(std::span<const uint8_t> bytes, const std::string& strN
         return result;
     }
     result.nVersion = GetLE32(bytes.data());
-    const ModeFileLayout layout = ModeFileLayoutOf(result.nVersion);
-    if (layout.nSlotBytes == 0) {
+    if (ModeFileLayoutOf(result.nVersion).nSlotBytes == 0) {
         result.strError = "Cannot load " + strName + ": unsupported version " +
                           std::to_string(result.nVersion) + " (versions 1 to 8 can be read)";
         return result;
     }
-    {
-        auto lock = LockStore();
-        ApplyModeFile(bytes, layout);
-    }
     result.bTruncated = bytes.size() < ModeFileSizeOf(result.nVersion);
     result.bOk = true;
+    return result;
+}
+
+ModeFileResult LoadNamed(std::span<const uint8_t> bytes, const std::string& strName) {
+    ModeFileResult result = CheckNamed(bytes, strName);
+    if (result.bOk) {
+        auto lock = LockStore();
+        ApplyModeFile(bytes, ModeFileLayoutOf(result.nVersion));
+    }
     return result;
 }
 
@@ -246,22 +260,50 @@ ModeFileResult LoadModeFileFromBytes(std::span<const uint8_t> bytes) {
     return LoadNamed(bytes, "mode data");
 }
 
-ModeFileResult LoadModeFile(const fs::path& path) {
-    std::vector<uint8_t> bytes;
+ModeFileResult ReadModeFile(const fs::path& path, std::vector<uint8_t>& bytes) {
     const FileResult read = ReadFileBytes(path, kModeFileSize, bytes, "mode file");
     if (!read.bOk) {
         ModeFileResult result;
         static_cast<FileResult&>(result) = read;
         return result;
     }
-    ModeFileResult result = LoadNamed(bytes, "mode file " + QuotedPath(path));
+    ModeFileResult result = CheckNamed(bytes, "mode file " + QuotedPath(path));
     if (result.bOk)
         result.nPendingMode = PendingModeFromFileName(path);
+    else
+        bytes.clear();
     return result;
 }
 
+ModeFileResult LoadModeFile(const fs::path& path) {
+    std::vector<uint8_t> bytes;
+    ModeFileResult result = ReadModeFile(path, bytes);
+    if (result.bOk) {
+        auto lock = LockStore();
+        ApplyModeFile(bytes, ModeFileLayoutOf(result.nVersion));
+    }
+    return result;
+}
+
+std::vector<ModeFileArea> ModeFileAreasHeld(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 4)
+        return {};
+    return HeldAreas(ModeFileLayoutOf(GetLE32(bytes.data())), bytes.size());
+}
+
+std::vector<uint8_t> UpdateModeFileBytes(std::span<const uint8_t> bytes) {
+    std::vector<uint8_t> out(bytes.begin(), bytes.end());
+    const std::vector<uint8_t> image = BuildModeFileBytes();
+    for (const ModeFileArea& area : ModeFileAreasHeld(bytes))
+        std::copy_n(&image[area.nAt8], area.nLength, &out[area.nAtFile]);
+    return out;
+}
+
 FileResult SaveModeFile(const fs::path& path) {
-    const std::vector<uint8_t> bytes = BuildModeFileBytes();
+    return SaveModeFileBytes(path, BuildModeFileBytes());
+}
+
+FileResult SaveModeFileBytes(const fs::path& path, std::span<const uint8_t> bytes) {
     return WriteFileAtomically(path, bytes, "mode file");
 }
 

@@ -48,13 +48,30 @@ int PendingModeFromFileName(const std::filesystem::path& path);
 // The version-8 file image of the store as it is now.
 std::vector<uint8_t> BuildModeFileBytes();
 
-// Overwrites the store from a file image under the store lock and decodes the sound field.
-// Nothing is sent; the caller starts the write-all. A refused image leaves the store untouched.
+// Lays a file image onto the store as it stands, under the store lock, and decodes the sound field:
+// the areas the file holds are overwritten, everything past them (an older version's missing slots,
+// image bytes and blocks; the rest of a truncated file) keeps its value. Nothing is sent; the caller
+// starts the write-all. A refused image leaves the store untouched.
 ModeFileResult LoadModeFileFromBytes(std::span<const uint8_t> bytes);
 ModeFileResult LoadModeFile(const std::filesystem::path& path);
+// Reads and checks a mode file without touching the store, for a load once the store is current.
+ModeFileResult ReadModeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
+
+// Where a file image's bytes go in a version-8 image: one entry per area it holds, cut where it ends.
+struct ModeFileArea {
+    size_t nAt8 = 0;    // offset in a version-8 file
+    size_t nAtFile = 0; // offset in this file
+    size_t nLength = 0;
+};
+std::vector<ModeFileArea> ModeFileAreasHeld(std::span<const uint8_t> bytes);
+// `bytes` (a file image that loads) with every area it holds rewritten from the store: the file keeps
+// its version and its length.
+std::vector<uint8_t> UpdateModeFileBytes(std::span<const uint8_t> bytes);
 
 // Writes a version-8 file; the previous file survives any failure.
 FileResult SaveModeFile(const std::filesystem::path& path);
+// Writes `bytes` as a mode file with the same care.
+FileResult SaveModeFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 // ---- Shared by the file layer -------------------------------------------------------------------
 std::string QuotedPath(const std::filesystem::path& path); // "\"/dir/name\"" for messages

@@ -186,34 +186,40 @@ void CUsbLink::ReaderLoop() {
     m_readerExit.Set();
 }
 
+int CUsbLink::Refused() {
+    ++m_nRefused;
+    return 0;
+}
+
 int CUsbLink::WriteUsbDataNow(const Report& report) {
     if (!m_bConnected)
-        return 0;
+        return Refused();
     if (m_bReadThreadEnd) {
         DebugText("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
-        return 0;
+        return Refused();
     }
     m_replyEvent.Wait(timing::kReplyWait); // a time-out is no error: the write goes ahead
     int count;
     {
         std::lock_guard lock(m_writeLock);
         if (!m_bConnected)
-            return 0;
+            return Refused();
         Trace('>', report);
         count = m_backend.Write(report.data(), report.size());
     }
     if (count == static_cast<int>(kReportSize))
         return count;
     DebugText("usb数据写入出错\n");
+    Refused();
     return std::max(count, 0);
 }
 
 int CUsbLink::WriteReport(const Report& report) {
     if (!m_bConnected)
-        return 0;
+        return Refused();
     if (t_bPostWrites) {
         if (m_bReadThreadEnd)
-            return 0;
+            return Refused();
         const bool mergeable = CMergeableEdits::Active() && HasMergeTarget(report);
         {
             std::lock_guard lock(m_queueMutex);

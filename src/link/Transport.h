@@ -78,6 +78,9 @@ public:
     void SetTrace(ReportTrace trace);
     // Queued writes replaced by a later write to the same target since the link was made.
     uint64_t MergedCount() const { return m_nMerged; }
+    // Writes that did not reach the device since the link was made: refused while closed or after a
+    // read error, or written short.
+    uint64_t RefusedCount() const { return m_nRefused; }
     // Called on the reader thread with every report received, once it is handled.
     void SetReceiveWatch(std::function<void(const Report&)> watch);
 
@@ -88,6 +91,7 @@ private:
         bool bMergeable = false; // false: a barrier
     };
     bool MergeLocked(const Report& report);
+    int Refused();
     void ReaderLoop();
     void WriterLoop();
     void Trace(char direction, const Report& report);
@@ -107,6 +111,7 @@ private:
     std::condition_variable m_queueCv;
     std::deque<Queued> m_queue;
     std::atomic<uint64_t> m_nMerged{0};
+    std::atomic<uint64_t> m_nRefused{0};
     bool m_bWriting = false;
     bool m_bStopWriter = false;
     std::thread m_writer;
