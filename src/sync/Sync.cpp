@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 const char* const kTextWrongModel = "机器型号与软件不匹配!";
 const char* const kTextWrongVersion = "机器与软件通信版本不匹配，请使用机器配套软件!";
@@ -92,7 +93,7 @@ bool CConnection::Connect() {
     if (!m_link.Open())
         return false;
     g_bPlugDataLoaded = 0; // a new connection reads the plug data again
-    StartReadAll();
+    StartWorker(SyncKind::ReadAll, true);
     return true;
 }
 
@@ -108,26 +109,38 @@ void CConnection::WaitSync() {
         m_worker.join();
 }
 
-void CConnection::StartWorker(SyncKind kind) {
-    if (m_bSyncRunning) {
-        DebugText("SynchronizeData already running\n");
-        return; // one bulk transfer at a time
+void CConnection::StartWorker(SyncKind kind, bool bAfterRunning) {
+    {
+        std::lock_guard lock(m_workerMutex);
+        if (m_bSyncRunning) {
+            if (bAfterRunning)
+                m_bReadAllQueued = true;
+            else
+                DebugText("SynchronizeData already running\n");
+            return; // one bulk transfer at a time
+        }
+        m_bSyncRunning = true;
     }
     if (m_worker.joinable())
         m_worker.join();
-    m_bSyncRunning = true;
     DebugText("Start thread:SynchronizeData\n");
     m_worker = std::thread([this, kind] {
         ClearLiveStatus();
         g_bPollAllowed = 0;
-        if (kind == SyncKind::ReadAll) {
-            SettleSleep(timing::kReadAllStart);
-            IdentifyAndReadAll();
-        } else {
-            SettleSleep(timing::kWriteAllStart);
-            WriteAll();
+        for (SyncKind k = kind;; k = SyncKind::ReadAll) {
+            if (k == SyncKind::ReadAll) {
+                SettleSleep(timing::kReadAllStart);
+                IdentifyAndReadAll();
+            } else {
+                SettleSleep(timing::kWriteAllStart);
+                WriteAll();
+            }
+            std::lock_guard lock(m_workerMutex);
+            if (!std::exchange(m_bReadAllQueued, false)) {
+                m_bSyncRunning = false;
+                break;
+            }
         }
-        m_bSyncRunning = false;
         if (IConsoleEvents* sink = GetConsoleEvents())
             sink->OnSyncFinished(static_cast<int>(kind));
         ClearLiveStatus();

@@ -23,6 +23,7 @@ public:
     ~CConnection();
 
     // Opens the link and starts a read-all; false when already connected or no device answered.
+    // A transfer still running on the previous link (cut off by its removal) is followed by the read.
     bool Connect();
     // The bulk transfers, each on its own worker thread; the worker raises OnSyncFinished.
     void StartReadAll();
@@ -64,7 +65,7 @@ public:
     std::vector<Report> AskAgain();
 
 private:
-    void StartWorker(SyncKind kind);
+    void StartWorker(SyncKind kind, bool bAfterRunning = false);
     void Recall(uint8_t command, int n);
     void ReadParam(int block, int param, int count = 1);
     void ReadMemory(int address, int length);
@@ -79,6 +80,8 @@ private:
     CUsbLink& m_link;
     std::thread m_worker;
     std::atomic<bool> m_bSyncRunning{false};
+    std::mutex m_workerMutex;        // the running flag and the queued read change together
+    bool m_bReadAllQueued = false;   // a read-all to run once the running transfer is done
     mutable std::mutex m_readsMutex; // the reader thread marks answers
     std::vector<ReadRecord> m_reads;
 };

@@ -44,6 +44,8 @@ CConsoleLink::CConsoleLink(Kind kind, const QString& simState, QObject* parent)
 CConsoleLink::~CConsoleLink() {
     if (m_pMonitor)
         m_pMonitor->Stop();
+    if (m_pSim)
+        m_pSim->SetCableWatch(nullptr);
     m_pFlows.reset(); // its worker is joined while the events sink and the link still exist
     m_pConn->WaitSync();
     if (GetConsoleEvents() == this)
@@ -55,19 +57,29 @@ CConsoleLink::~CConsoleLink() {
 }
 
 void CConsoleLink::StartMonitor() {
-    if (m_pSim || m_pMonitor)
-        return;
-    m_pMonitor = std::make_unique<CDeviceMonitor>(
-        [this](const std::string& path) {
-            const QString p = QString::fromStdString(path);
-            QMetaObject::invokeMethod(
-                this, [this, p] { emit DeviceArrived(p); }, Qt::QueuedConnection);
-        },
-        [this](const std::string& path) {
-            const QString p = QString::fromStdString(path);
-            QMetaObject::invokeMethod(
-                this, [this, p] { emit DeviceRemoved(p); }, Qt::QueuedConnection);
+    const std::function<void(const std::string&)> arrived = [this](const std::string& path) {
+        const QString p = QString::fromStdString(path);
+        QMetaObject::invokeMethod(
+            this, [this, p] { emit DeviceArrived(p); }, Qt::QueuedConnection);
+    };
+    const std::function<void(const std::string&)> removed = [this](const std::string& path) {
+        const QString p = QString::fromStdString(path);
+        QMetaObject::invokeMethod(
+            this, [this, p] { emit DeviceRemoved(p); }, Qt::QueuedConnection);
+    };
+    if (m_pSim) {
+        // The simulated cable reports itself, as the monitor reports a real one.
+        m_pSim->SetCableWatch([arrived, removed](bool plugged) {
+            if (plugged)
+                arrived(kSimDevicePath);
+            else
+                removed(kSimDevicePath);
         });
+        return;
+    }
+    if (m_pMonitor)
+        return;
+    m_pMonitor = std::make_unique<CDeviceMonitor>(arrived, removed);
     m_pMonitor->Start(*m_pBackend);
 }
 

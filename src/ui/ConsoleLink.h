@@ -32,7 +32,7 @@ public:
     CPlugFlows& Flows() { return *m_pFlows; }
     bool Simulated() const { return m_pSim != nullptr; }
 
-    // Watches for arrival and removal (USB only).
+    // Watches for arrival and removal: of USB devices, or of the simulated processor's cable.
     void StartMonitor();
 
     // Saves the simulated processor's state; returns an error text or "".
