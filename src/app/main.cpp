@@ -8,6 +8,7 @@
 #include "app/SingleInstance.h"
 #include "link/Events.h"
 #include "link/Timing.h"
+#include "link/TraceFile.h"
 #include "model/Defaults.h"
 #include "pages/PageRegistry.h"
 #include "sim/SimFaultList.h"
@@ -60,9 +61,14 @@ int main(int argc, char** argv) {
         QStringLiteral("sim-fault"),
         QStringLiteral(
             "Make the simulated processor misbehave (implies --simulate). LIST is a comma-separated "
-            "set of latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code, "
-            "wrong-model, model-second-try, version=N, erased, unplug-after=N, seed=N."),
+            "set of %1.")
+            .arg(QString::fromStdString(SimFaultSummary())),
         QStringLiteral("LIST"));
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every report sent (\"> \") and received (\"< \") to FILE, "
+                       "as m7qctl --trace does."),
+        QStringLiteral("FILE"));
     const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Shorten the settle delays."));
     const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of this run: zh or en."),
                                   QStringLiteral("zh|en"));
@@ -76,7 +82,7 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Render the window to FILE.png after the first "
                                                        "synchronisation (or 3 s without a device) and exit."),
                                         QStringLiteral("FILE.png"));
-    parser.addOptions({simulate, simFault, fast, lang, page, screenshot});
+    parser.addOptions({simulate, simFault, fast, lang, page, screenshot, trace});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A mode file (*.vm3zt) to open."),
                                  QStringLiteral("[file]"));
     parser.process(app);
@@ -101,6 +107,9 @@ int main(int argc, char** argv) {
             return Fail(QStringLiteral("--sim-fault: %1").arg(QString::fromStdString(error)), 2);
     }
     const bool simulated = parser.isSet(simulate) || parser.isSet(simFault);
+    CTraceFile traceFile;
+    if (std::string error; parser.isSet(trace) && !traceFile.Open(parser.value(trace).toStdString(), error))
+        return Fail(QString::fromStdString(error), 3);
 
     // One console per user; a screenshot run is a tool and may run beside it.
     CSingleInstance single;
@@ -132,6 +141,9 @@ int main(int argc, char** argv) {
                       simulated ? SimStatePath() : QString());
     if (link.Sim())
         link.Sim()->SetFaults(faults);
+    if (traceFile.IsOpen())
+        link.Link().SetTrace(
+            [&traceFile](char direction, const Report& r) { traceFile.Write(direction, r); });
     auto* view = new CQX7745v13View(&link);
     CMainFrame frame(view);
     // A screenshot of the window then says what the processor was made to do.
@@ -227,8 +239,17 @@ int main(int argc, char** argv) {
     frame.show();
     view->StartConnectTimer();
     link.StartMonitor();
-    const int status = app.exec();
+    int status = app.exec();
     console.DestroyToolWindows();
+    if (traceFile.IsOpen()) {
+        link.Link().SetTrace(nullptr);
+        traceFile.Note("merged " + std::to_string(link.Link().MergedCount()));
+        if (!traceFile.Good()) {
+            std::fprintf(stderr, "m7q-console: writing the trace file %s failed\n",
+                         qPrintable(parser.value(trace)));
+            status = status ? status : 3;
+        }
+    }
     if (const QString error = link.SaveSimState(); !error.isEmpty())
         std::fprintf(stderr, "m7q-console: simulated processor state not saved: %s\n", qPrintable(error));
     return status;

@@ -17,6 +17,7 @@
 #include "sync/ReadGaps.h"
 #include "sync/Sync.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -34,15 +35,15 @@ enum Exit { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
 
 constexpr double kFastScale = 0.02;
 
-const char* const kUsage =
+const char* const kCommands =
     "usage: m7qctl [--sim] [--sim-state FILE] [--sim-fault LIST] [--fast] [--trace FILE] [--file "
     "PRESET.vm3zt]\n"
     "              COMMAND\n"
     "  info                      identify; print model, command-set version, MCU and DSP versions,\n"
     "                            current mode, mode names\n"
     "  backup FILE               read everything, then write FILE as a version-8 mode file\n"
-    "  restore FILE              read a mode file (versions 1-8) and write it all to the processor;\n"
-    "                            a file named m1..m4 is also stored into that memory mode\n"
+    "  restore FILE              lay a mode file (versions 1-8) onto what the processor holds and write\n"
+    "                            it all back; a file named m1..m4 is also stored into that memory mode\n"
     "  dump FILE [--json]        decode a mode file without a device\n"
     "  mode load|store|factory N memory mode N = 1..4\n"
     "  get NAME... [--json]      print settings by the names dump prints (SET_MIC_LEVEL[2])\n"
@@ -52,9 +53,27 @@ const char* const kUsage =
     "  eq import EQ FILE         set its bands from a filter text\n"
     "                            EQ: mic-a mic-b reverb-a reverb-b echo-a echo-b music out1..out8\n"
     "  --file PRESET.vm3zt       get, set and eq act on a mode file instead of the processor\n"
-    "--sim-fault LIST makes the simulated processor misbehave (implies --sim); LIST is a comma-separated\n"
-    "set of latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code, wrong-model,\n"
-    "model-second-try, version=N, erased, unplug-after=N, seed=N\n";
+    "Exit status: 0 done, 1 the processor failed or did not answer (what was applied is said),\n"
+    "2 usage, 3 file.\n";
+
+// The commands, then the faults the simulated processor knows, wrapped.
+std::string UsageText() {
+    std::string text = kCommands;
+    std::string line = "--sim-fault LIST makes the simulated processor misbehave (implies --sim); LIST is a";
+    const std::string words = "comma-separated set of " + SimFaultSummary();
+    for (size_t at = 0; at < words.size();) {
+        const size_t end = std::min(words.find(' ', at), words.size());
+        const std::string word = words.substr(at, end - at);
+        if (line.size() + 1 + word.size() > 100) {
+            text += line + "\n";
+            line = word;
+        } else {
+            line += " " + word;
+        }
+        at = end + 1;
+    }
+    return text + line + "\n";
+}
 
 struct Options {
     bool bSim = false;
@@ -72,7 +91,7 @@ struct Options {
 int Usage(const std::string& why) {
     if (!why.empty())
         std::cerr << "m7qctl: " << why << "\n";
-    std::cerr << kUsage;
+    std::cerr << UsageText();
     return kExitUsage;
 }
 
@@ -361,7 +380,7 @@ int main(int argc, char** argv) {
                 return Usage(a + " needs a mode file");
             o.strFile = argv[++i];
         } else if (a == "-h" || a == "--help") {
-            std::cout << kUsage;
+            std::cout << UsageText();
             return kExitOk;
         } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
             return Usage("unknown option " + a);

@@ -13,28 +13,29 @@ struct Item {
     Kind kind;
     int64_t nMin = 0, nMax = 0; // whole numbers only
     const char* szWhat = "";    // what the value is, for the error text
+    const char* szArg = "";     // its placeholder in the usage texts
 };
 
 // In the order FormatSimFaults writes them.
 constexpr Item kItems[] = {
-    {"latency", Kind::Whole, 0, 60000, "milliseconds from 0 to 60000"},
+    {"latency", Kind::Whole, 0, 60000, "milliseconds from 0 to 60000", "MS"},
     {"silent", Kind::Flag},
-    {"drop", Kind::Probability, 0, 0, "a probability from 0 to 1"},
-    {"drop-every", Kind::Whole, 1, 1000000000, "a whole number from 1"},
-    {"garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1"},
+    {"drop", Kind::Probability, 0, 0, "a probability from 0 to 1", "P"},
+    {"drop-every", Kind::Whole, 1, 1000000000, "a whole number from 1", "N"},
+    {"garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1", "N"},
     {"any-code", Kind::Flag},
     {"wrong-model", Kind::Flag},
     {"model-second-try", Kind::Flag},
-    {"version", Kind::Whole, 1, 255, "a command-set version from 1 to 255"},
+    {"version", Kind::Whole, 1, 255, "a command-set version from 1 to 255", "N"},
     {"erased", Kind::Flag},
-    {"unplug-after", Kind::Whole, 1, 1000000000, "a whole number of reports from 1"},
-    {"replug-after", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
-    {"learn-key", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
-    {"plug-report", Kind::Whole, 2, 7, "a node report value from 2 to 7"},
-    {"late-button", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000"},
-    {"silent-plug", Kind::Whole, 2, 232, "a plug node from 2 to 232"},
-    {"plug-garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1"},
-    {"seed", Kind::Whole, 0, UINT32_MAX, "a whole number from 0 to 4294967295"},
+    {"unplug-after", Kind::Whole, 1, 1000000000, "a whole number of reports from 1", "N"},
+    {"replug-after", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000", "MS"},
+    {"learn-key", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000", "MS"},
+    {"plug-report", Kind::Whole, 2, 7, "a node report value from 2 to 7", "V"},
+    {"late-button", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000", "MS"},
+    {"silent-plug", Kind::Whole, 2, 232, "a plug node from 2 to 232", "N"},
+    {"plug-garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1", "N"},
+    {"seed", Kind::Whole, 0, UINT32_MAX, "a whole number from 0 to 4294967295", "N"},
 };
 
 const Item* Find(std::string_view name) {
@@ -222,6 +223,14 @@ std::string FormatSimFaults(const SimFaults& f) {
             add(name + ("=" + std::to_string(value)));
     if (f.nSeed != SimFaults{}.nSeed)
         add("seed=" + std::to_string(f.nSeed));
+    return s;
+}
+
+std::string SimFaultSummary() {
+    std::string s;
+    for (const Item& item : kItems)
+        s += (s.empty() ? "" : ", ") + std::string(item.szName) +
+             (item.kind == Kind::Flag ? std::string() : "=" + std::string(item.szArg));
     return s;
 }
 

@@ -17,5 +17,8 @@ bool ParseSimFaults(std::string_view list, SimFaults& faults, std::string& error
 // The faults as a list ParseSimFaults reads back to the same faults; "" when none is set.
 std::string FormatSimFaults(const SimFaults& faults);
 
+// "latency=MS, silent, drop=P, ...": every item with its placeholder, for the usage texts.
+std::string SimFaultSummary();
+
 // "N reports received, N replies, N dropped, N garbage, N delivered".
 std::string FormatSimCounters(const SimCounters& counters);
