@@ -135,8 +135,8 @@ int CSimBackend::Write(const uint8_t* buf, size_t length) {
 }
 
 // The faults that act on what a report started: a key pressed later for a learning request, a late
-// button for an inclusion or exclusion, a node report after a transmission.
-void CSimBackend::AfterWriteLocked(const Report& in, bool modeWaited, std::vector<Report>& replies) {
+// button for an inclusion or exclusion, a node report a while after a transmission.
+void CSimBackend::AfterWriteLocked(const Report& in, bool modeWaited, const std::vector<Report>& replies) {
     if (in[1] == CMD_LEARN_KEY && m_faults.nLearnKeyAfterMs > 0 && m_proc.IsLearning())
         Schedule(Timed::LearnKey, m_faults.nLearnKeyAfterMs,
                  static_cast<uint8_t>(kSimLearnedCodeBase + in[2]));
@@ -144,13 +144,9 @@ void CSimBackend::AfterWriteLocked(const Report& in, bool modeWaited, std::vecto
         return;
     if (m_faults.nLateButtonMs > 0 && !modeWaited && m_proc.ZWaveModeWaiting())
         Schedule(Timed::PlugButton, m_faults.nLateButtonMs);
-    if (m_faults.nPlugReport == 0)
-        return;
-    const size_t count = replies.size();
-    for (size_t i = 0; i < count; ++i)
-        if (TransmissionDone(replies[i]))
-            replies.push_back(CSimProcessor::ZWaveRequest(
-                {0x04, 0x00, in[7], 3, 0x20, 0x03, static_cast<uint8_t>(m_faults.nPlugReport)}));
+    // The node reports once the console's wait dialog is up.
+    if (m_faults.nPlugReport && std::any_of(replies.begin(), replies.end(), TransmissionDone))
+        Schedule(Timed::PlugReport, kSimPlugReportMs, in[7]);
 }
 
 void CSimBackend::Schedule(Timed::Kind kind, int ms, uint8_t arg) {
@@ -186,10 +182,14 @@ void CSimBackend::TimerLoop() {
             // Nothing when the request was cancelled meanwhile.
             if (const std::optional<Report> r = m_proc.PressKey(t.nArg); r && m_opened == Opened::Ours)
                 Deliver({*r});
-        } else {
+        } else if (t.kind == Timed::PlugButton) {
             const std::vector<Report> frames = m_proc.PressPlugButton();
             if (m_opened == Opened::Ours)
                 Deliver(frames, true);
+        } else if (m_opened == Opened::Ours && m_faults.nPlugReport) {
+            Deliver({CSimProcessor::ZWaveRequest(
+                        {0x04, 0x00, t.nArg, 3, 0x20, 0x03, static_cast<uint8_t>(m_faults.nPlugReport)})},
+                    true);
         }
     }
 }

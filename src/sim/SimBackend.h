@@ -23,6 +23,8 @@ constexpr uint16_t kSimForeignProductId = 0xC52B;
 inline constexpr const char* kSimWrongModel = "M5X";
 // The code a learning request learns under the learn-key fault: this plus the key number.
 constexpr uint8_t kSimLearnedCodeBase = 0x40;
+// How long after a plug transmission the plug-report fault's node report comes.
+constexpr int kSimPlugReportMs = 1000;
 
 struct SimFaults {
     int nLatencyMs = 0;                 // a reply becomes readable this long after its request
@@ -37,6 +39,7 @@ struct SimFaults {
     int nReplugAfterMs = 0;             // with nUnplugAfter: the cable goes back in this long after
     int nLearnKeyAfterMs = 0;           // a learning request is answered this long later (0: never)
     int nPlugReport = 0;                // 2..7: a node report of this value after every plug transmission
+                                        // the node acknowledged, kSimPlugReportMs later
     int nLateButtonMs = 0;              // inclusion and exclusion wait this long for a plug's button
     int nSilentPlug = 0;                // this plug node neither acknowledges nor reports (0: none)
     int nPlugGarbageEvery = 0;          // a random plug report after every Nth reply to plug traffic
@@ -108,9 +111,10 @@ private:
         Clock::time_point at;
     };
     enum class Opened { None, Ours, Foreign };
-    // What the faults do later: put the cable back, press a remote key, press a plug's button.
+    // What the faults do later: put the cable back, press a remote key, press a plug's button, send
+    // a node report.
     struct Timed {
-        enum Kind { Replug, LearnKey, PlugButton } kind;
+        enum Kind { Replug, LearnKey, PlugButton, PlugReport } kind;
         Clock::time_point at;
         uint8_t nArg = 0;
     };
@@ -120,7 +124,7 @@ private:
     void Queue(const Report& report);
     Report Garbage(bool plugCodes = false);
     bool UnplugLocked(); // true when the cable was in
-    void AfterWriteLocked(const Report& in, bool modeWaited, std::vector<Report>& replies);
+    void AfterWriteLocked(const Report& in, bool modeWaited, const std::vector<Report>& replies);
     void Schedule(Timed::Kind kind, int ms, uint8_t arg = 0);
     void TimerLoop();
     void NotifyCable(bool plugged);

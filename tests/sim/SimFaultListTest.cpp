@@ -31,6 +31,15 @@ TEST(SimFaultList, EveryItemSetsItsFault) {
     EXPECT_TRUE(f.bErasedMemory);
     EXPECT_EQ(f.nUnplugAfter, 100);
     EXPECT_EQ(f.nSeed, 4294967295u);
+    const SimFaults c =
+        Parsed("unplug-after=9,replug-after=500,learn-key=1500,plug-report=7,late-button=2000,"
+               "silent-plug=232,plug-garbage-every=5");
+    EXPECT_EQ(c.nReplugAfterMs, 500);
+    EXPECT_EQ(c.nLearnKeyAfterMs, 1500);
+    EXPECT_EQ(c.nPlugReport, 7);
+    EXPECT_EQ(c.nLateButtonMs, 2000);
+    EXPECT_EQ(c.nSilentPlug, 232);
+    EXPECT_EQ(c.nPlugGarbageEvery, 5);
 
     // Nothing but what is named; spaces around items are fine; the bounds themselves are accepted.
     SimFaults expected;
@@ -48,6 +57,8 @@ TEST(SimFaultList, FormattedListReadsBackTheSameFaults) {
     for (const std::string list :
          {"latency=250,silent,drop=0.05,drop-every=4,garbage-every=3,any-code,wrong-model,model-second-try,"
           "version=17,erased,unplug-after=100,seed=7",
+          "unplug-after=240,replug-after=500,learn-key=1500,plug-report=2,late-button=900,silent-plug=3,"
+          "plug-garbage-every=4",
           "drop=0.333", "garbage-every=1", "seed=9", "erased"}) {
         const SimFaults f = Parsed(list);
         EXPECT_EQ(FormatSimFaults(f), list);
@@ -84,6 +95,11 @@ TEST(SimFaultList, BadItemsAreNamedAndChangeNothing) {
         {"silent,bogus", "\"bogus\""},
         {"drop=0.1,drop=0.2", "\"drop=0.2\""},
         {"any-code", "any-code"},
+        {"replug-after=500", "unplug-after"},
+        {"plug-report=1", "\"plug-report=1\""},
+        {"plug-report=8", "\"plug-report=8\""},
+        {"silent-plug=1", "\"silent-plug=1\""},
+        {"learn-key=0", "\"learn-key=0\""},
         {"drop=0.1,,silent", "empty item"},
         {"drop=0.1,", "empty item"},
         {"", "empty"},

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -317,6 +319,89 @@ TEST_F(SimTest, KeyLearningWaitsForAPress) {
     EXPECT_FALSE(sim.PressKey(0x22));
     EXPECT_EQ(AskOne(Req(CMD_LEARN_KEY, {18}))[1], CMD_LEARN_KEY) << "no such key: answered at once";
     EXPECT_FALSE(sim.PressKey(0x22));
+}
+
+TEST_F(SimTest, TheCableTellsItsWatchAndLaterFaultsActOnTheirOwn) {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<bool> cable;
+    sim.SetCableWatch([&](bool plugged) {
+        std::lock_guard lock(m);
+        cable.push_back(plugged);
+        cv.notify_all();
+    });
+    auto seen = [&](size_t n) {
+        std::unique_lock lock(m);
+        cv.wait_for(lock, std::chrono::seconds(10), [&] { return cable.size() >= n; });
+        return cable;
+    };
+    SimFaults f;
+    f.nUnplugAfter = 2;
+    f.nReplugAfterMs = 40;
+    f.nLearnKeyAfterMs = 30;
+    sim.SetFaults(f);
+
+    // A learning request is answered by a key pressed later: code 0x40 + key; a cancelled one never is.
+    EXPECT_TRUE(Ask(Req(CMD_LEARN_KEY, {10})).empty());
+    const auto learned = Next(5000);
+    ASSERT_TRUE(learned);
+    EXPECT_EQ(Slice(*learned, 1, 4), (Bytes{CMD_LEARN_KEY, 0xA0, 10, 0x4A}));
+    EXPECT_EQ(Proc([](CSimProcessor& p) { return p.RemoteKeys()[10]; }), 0x4A);
+
+    Send(Req(CMD_LEARN_STOP)); // the second report: the cable goes, its answer with it
+    EXPECT_EQ(seen(1), std::vector<bool>{false}) << "told at once";
+    EXPECT_FALSE(sim.IsPlugged());
+    EXPECT_EQ(seen(2), (std::vector<bool>{false, true})) << "back after replug-after";
+    EXPECT_TRUE(sim.IsPlugged());
+    ASSERT_TRUE(sim.Open(kSimDevicePath));
+    EXPECT_TRUE(Ask(Req(CMD_LEARN_KEY, {3})).empty());
+    EXPECT_EQ(AskOne(Req(CMD_LEARN_STOP))[1], CMD_LEARN_STOP);
+    EXPECT_FALSE(Next(200)) << "no key for a cancelled request";
+
+    // By hand too, once per change of the cable; a cleared watch hears nothing.
+    sim.Unplug();
+    sim.Unplug();
+    sim.Plug();
+    EXPECT_EQ(seen(4), (std::vector<bool>{false, true, false, true}));
+    sim.SetCableWatch(nullptr);
+    sim.Unplug();
+    EXPECT_EQ(seen(4).size(), 4u);
+}
+
+TEST_F(SimTest, PlugFaultsFromTheList) {
+    auto frame = [](const Report& r) { return Slice(r, 6, r[4] - 2); };
+    SimFaults f;
+    f.nPlugReport = 2;
+    f.nSilentPlug = 3;
+    f.nLateButtonMs = 30;
+    sim.SetFaults(f);
+    EXPECT_EQ(ZAsk({0x13, 2, 0x03, 0x20, 0x01, 200, 0x25, 0x44}), (std::vector<Bytes>{{0x13, 0x44, 0x00}}));
+    const auto report = Next(5000);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(frame(*report), (Bytes{0x04, 0x00, 2, 3, 0x20, 0x03, 2}))
+        << "the node reports the fault's value later";
+    EXPECT_TRUE(ZAsk({0x13, 3, 0x03, 0x20, 0x01, 40, 0x25, 0x43}).empty()) << "the silent plug";
+    EXPECT_EQ(ZAsk({0x4A, 0x01, 0x30}), (std::vector<Bytes>{{0x4A, 0x30, 0x01, 0x00}}))
+        << "waits for the button";
+    const auto late = Next(5000);
+    ASSERT_TRUE(late);
+    EXPECT_EQ(frame(*late), (Bytes{0x4A, 0x30, 0x05, 4})) << "pressed later";
+    EXPECT_FALSE(Next(100)) << "one press";
+
+    sim.SetFaults(SimFaults{});
+    EXPECT_EQ(ZAsk({0x13, 3, 0x03, 0x20, 0x01, 40, 0x25, 0x43}), (std::vector<Bytes>{{0x13, 0x43, 0x00}}))
+        << "the faults gone, plug 3 answers again";
+    EXPECT_EQ(ZAsk({0x4B, 0x01, 0x09}).size(), 2u) << "exclusion completes at once again";
+
+    // Plug garbage follows plug traffic only, with plug codes.
+    f = SimFaults{};
+    f.nPlugGarbageEvery = 1;
+    sim.SetFaults(f);
+    EXPECT_EQ(Ask(Req(CMD_GET_MODE)).size(), 1u);
+    const auto replies = Ask(Chunk(CMD_PLUG_READ, 56, {}, 6));
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_TRUE(replies[1][1] == CMD_ZWAVE || replies[1][1] == CMD_PLUG_READ) << int(replies[1][1]);
+    EXPECT_EQ(sim.Counters().nGarbage, 1u);
 }
 
 TEST_F(SimTest, LiveStatusMovesAndFollowsMutes) {
