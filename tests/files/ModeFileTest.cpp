@@ -266,6 +266,49 @@ TEST_F(ModeFileTest, TruncatedFilesLoadAsFarAsTheyGo) {
     EXPECT_EQ(g_Param.byMicBoostBytes[1], 0x44);
 }
 
+TEST_F(ModeFileTest, AFileIsReadWithoutTheStoreAndWrittenBackInItsOwnLayout) {
+    for (const VersionAreas& v : kVersions) {
+        for (const size_t cut : {size_t{0}, size_t{9}, v.nFileSize / 2}) {
+            SCOPED_TRACE("version " + std::to_string(v.nVersion) + " cut " + std::to_string(cut));
+            auto bytes = HandBuilt(v.nVersion);
+            bytes.resize(bytes.size() - cut);
+            const fs::path path = dir / "f.vm3zt";
+            WriteAll(path, bytes);
+            MarkStore();
+            const Snapshot marked;
+            std::vector<uint8_t> read;
+            const ModeFileResult r = ReadModeFile(path, read);
+            ASSERT_TRUE(r.bOk) << r.strError;
+            EXPECT_EQ(r.bTruncated, cut > 0);
+            EXPECT_EQ(read, bytes);
+            EXPECT_TRUE(Snapshot{} == marked) << "reading leaves the store alone";
+
+            ASSERT_TRUE(LoadModeFileFromBytes(bytes).bOk);
+            EXPECT_EQ(UpdateModeFileBytes(bytes), bytes) << "unchanged, it writes back what it read";
+            // Every byte the file holds follows the store, nothing else is added.
+            g_Param.nSetting[0] = 0x01020304;
+            g_Param.byImage.fill(0x99);
+            g_Param.byMicBoostBytes = {0x77, 0x78};
+            const std::vector<uint8_t> out = UpdateModeFileBytes(bytes);
+            ASSERT_EQ(out.size(), bytes.size());
+            EXPECT_TRUE(std::equal(out.begin(), out.begin() + 4, bytes.begin())) << "the version stays";
+            EXPECT_EQ(out[4], 0x04);
+            EXPECT_EQ(out[7], 0x01);
+            size_t held = 4;
+            for (const ModeFileArea& area : ModeFileAreasHeld(bytes)) {
+                EXPECT_EQ(area.nAtFile, held);
+                held += area.nLength;
+            }
+            EXPECT_EQ(held, bytes.size());
+            const size_t image = 4 + v.nSlotBytes;
+            if (bytes.size() > image) {
+                EXPECT_EQ(out[image], 0x99);
+            }
+            EXPECT_EQ(out.back() == 0x78, v.bBoost && cut == 0);
+        }
+    }
+}
+
 TEST_F(ModeFileTest, MusicSourceOutsideSpdifCoaxAux1BecomesSpdif) {
     const std::pair<int32_t, int32_t> cases[] = {{0, 0}, {1, 1}, {2, 0}, {3, 0},
                                                  {4, 4}, {5, 0}, {6, 0}, {-1, 0}};

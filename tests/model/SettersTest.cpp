@@ -365,3 +365,56 @@ TEST_F(SettersTest, SlotNames) {
 }
 
 } // namespace
+
+namespace {
+
+// A tool's edit of one slot sends what the window sends for it, companions included.
+TEST_F(SettersTest, EditSlotSendsTheWritesTiedToTheSlot) {
+    auto param = [](int block, int p, uint32_t word) { return BuildParam(block, p, word, 1); };
+    struct Case {
+        int slot;
+        int32_t value;
+        std::vector<Report> sent;
+        std::vector<std::pair<int, int32_t>> after; // slots and what they hold afterwards
+    };
+    const auto f = [](float v) { return static_cast<int32_t>(FloatBits(v)); };
+    const Case cases[] = {
+        // Echo time 2..6 ms takes the reverb predelay of its set along, as the effects page does.
+        {SET_ECHO_B_TIME,
+         f(4),
+         {param(MOD_ECHO, 23, 192), param(MOD_REVERB, 21, 1920)},
+         {{SET_REVERB_B_PREDELAY, f(40)}}},
+        {SET_ECHO_A_TIME,
+         f(2),
+         {param(MOD_ECHO, 10, 96), param(MOD_REVERB, 9, 960)},
+         {{SET_REVERB_A_PREDELAY, f(20)}}},
+        {SET_ECHO_A_TIME, f(7), {param(MOD_ECHO, 10, 336)}, {{SET_REVERB_A_PREDELAY, 0}}},
+        {SET_ECHO_A_TIME,
+         f(1),
+         {param(MOD_ECHO, 10, 96)},
+         {{SET_ECHO_A_TIME, f(2)}, {SET_REVERB_A_PREDELAY, 0}}},
+        // A route slot moves the microphone: the other set's slot follows.
+        {SET_MIC_ROUTE_B + 1,
+         100,
+         {param(MOD_MIC, 28, FloatBits(0)), param(MOD_MIC, 51, FloatBits(1))},
+         {{SET_MIC_ROUTE_A + 1, 0}, {SET_MIC_ROUTE_B + 1, 100}}},
+        // The shift frequency sets its switch.
+        {SET_MIC_A_SHIFT, 1, {param(MOD_MIC, 33, 1)}, {{SET_MIC_A_SHIFT_OFF, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(SlotName(c.slot));
+        FreshStore();
+        g_Param.nSetting[SET_REVERB_A_PREDELAY] = 0;
+        g_Param.nSetting[SET_MIC_ROUTE_A + 1] = 100;
+        link.Clear();
+        EditSlot(c.slot, c.value);
+        EXPECT_EQ(Sent(), c.sent);
+        for (auto [slot, value] : c.after)
+            EXPECT_EQ(g_Param.nSetting[slot], value) << SlotName(slot);
+    }
+    EXPECT_EQ(LeaderSlot(SET_MIC_B_SHIFT_OFF), SET_MIC_B_SHIFT);
+    EXPECT_EQ(LeaderSlot(SET_MIC_BOOST_ON2), SET_MIC_BOOST_ON);
+    EXPECT_EQ(LeaderSlot(SET_ECHO_A_TIME), -1);
+}
+
+} // namespace

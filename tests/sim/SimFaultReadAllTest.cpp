@@ -6,10 +6,14 @@
 #include "files/ModeFile.h"
 #include "link/Timing.h"
 #include "model/Setters.h"
+#include "model/StoreProbe.h"
 #include "sim/SimFaultList.h"
+#include "sync/ReadGaps.h"
 #include "sync/Sync.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -123,6 +127,97 @@ TEST_F(SimFaultReadAll, GarbageOfAnyCodeNeverLooksLikeALostAnswer) {
     // Garbage only adds reports: whatever the identification made of it, every read was answered.
     EXPECT_TRUE(conn.UnansweredReads().empty()) << outcome;
     EXPECT_TRUE(conn.AskAgain().empty());
+}
+
+bool IsRead(const Report& r, int block, int param) {
+    return r[1] == CMD_GET_PARAM && r[3] == block && r[4] == param;
+}
+
+TEST_F(SimFaultReadAll, WhatALostAnswerWouldFeedIsFoundAndNamedWithoutSendingAnything) {
+    Faults("drop-every=91"); // among the lost: channel 1's compressor
+    ASSERT_EQ(ConnectAndRead(), "");
+    const std::vector<Report> left = conn.UnansweredReads();
+    const auto comp =
+        std::find_if(left.begin(), left.end(), [](const Report& r) { return IsRead(r, MOD_OUT1, 27); });
+    ASSERT_NE(comp, left.end());
+    EXPECT_EQ(
+        ValuesOfRead(*comp),
+        "SET_OUT_COMP_THRESHOLD[1], SET_OUT_COMP_RATIO[1], SET_OUT_COMP_ATTACK[1], SET_OUT_COMP_RELEASE[1]");
+
+    const std::vector<uint8_t> store = BuildModeFileBytes();
+    const uint64_t received = sim.Counters().nReceivedTotal;
+    const auto sending = [](int slot, float v) {
+        return [slot, v] {
+            SetSlotFloat(slot, v);
+            return std::string();
+        };
+    };
+    // The compressor block carries the unanswered ratio and times; a microphone level only itself.
+    EXPECT_EQ(ReadsFeeding(left, sending(SET_OUT_COMP_THRESHOLD, -20)), std::vector<Report>{*comp});
+    EXPECT_TRUE(ReadsFeeding(left, [] {
+                    SetSlot(SET_MIC_LEVEL, 11);
+                    return std::string();
+                }).empty());
+    EXPECT_EQ(ReadsFeeding(left, [] { return std::to_string(SlotFloat(SET_OUT_COMP_RATIO)); }),
+              std::vector<Report>{*comp});
+    EXPECT_EQ(BuildModeFileBytes(), store) << "the store is as it was";
+    EXPECT_EQ(sim.Counters().nReceivedTotal, received) << "nothing reached the processor";
+
+    const ReadGaps gaps{left, false};
+    EXPECT_NE(DescribeGaps(gaps).find("no answer for 2 reads after asking 3 more times: "), std::string::npos)
+        << DescribeGaps(gaps);
+    sim.SetFaults(SimFaults{});
+    const ReadGaps after = AskAgainForUnanswered(conn);
+    EXPECT_TRUE(after.Empty());
+    EXPECT_EQ(DescribeGaps(after), "");
+}
+
+TEST_F(SimFaultReadAll, EveryDecodedSlotIsNamedByTheReadThatFillsIt) {
+    // The read-all's requests, none answered: sent to the recording link, the processor being M7Q.
+    SetLink(&link);
+    SetU16(g_Device.szModel, u"M7Q");
+    g_Device.nCmdVersion = 18;
+    conn.IdentifyAndReadAll();
+    const std::vector<Report> reads = conn.UnansweredReads();
+    ASSERT_EQ(reads.size(), 218u);
+    std::string named;
+    for (const Report& r : reads)
+        named += ValuesOfRead(r) + ", ";
+    for (int s = 0; s < SET_COUNT; ++s) {
+        if (GetSlotRow(s).enc != SlotEnc::None || s == SET_MIC_BOOST_ON2) {
+            EXPECT_NE(named.find(SlotName(s) + ","), std::string::npos) << SlotName(s);
+        }
+    }
+}
+
+TEST_F(SimFaultReadAll, AConnectWhileTheCutTransferEndsIsFollowedByItsOwnReadAll) {
+    // The cable goes in the middle of the read-all; the new link opens while the cut transfer
+    // still ends (its last settle delay made long), as a quick replug does.
+    std::thread replug;
+    std::atomic<bool> started{false};
+    sim.SetCableWatch([&](bool plugged) {
+        if (plugged)
+            return;
+        SetSettleScale(10.0);
+        replug = std::thread([&] {
+            usb.Close();
+            sim.Plug();
+            EXPECT_TRUE(conn.Connect());
+            EXPECT_TRUE(conn.SyncRunning()) << "connected while the old transfer ran";
+            SetSettleScale(0.01);
+        });
+        started = true;
+    });
+    Faults("unplug-after=100");
+    EXPECT_TRUE(conn.Connect());
+    while (!started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    replug.join();
+    conn.WaitSync();
+    sim.SetCableWatch(nullptr);
+    EXPECT_EQ(sim.Counters().nReceived[CMD_GET_MODEL], 2u) << "identified again on the new link";
+    EXPECT_EQ(conn.OnSyncFinished(), "");
+    EXPECT_TRUE(conn.UnansweredReads().empty());
 }
 
 } // namespace
