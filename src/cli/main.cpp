@@ -190,15 +190,15 @@ int Restore(const Options& o, CConnection& conn, const CAnswerLog& log, const Re
     conn.WaitSync();
     const CAnswerLog::Mark end = log.Here(link);
     if (log.Between(start, end) != ItemOutcome::Applied) {
-        std::cerr << "m7qctl: restore of " << path << " did not finish (" << WhyUnfinished(link)
-                  << "): " << log.AnsweredBetween(start, end) << " of the " << end.nEntry - start.nEntry
-                  << " reports sent were answered"
-                  << (end.nRefused > start.nRefused ? ", the rest was not sent" : "")
-                  << "; the processor holds part of the file"
-                  << (file.nPendingMode >= 0
-                          ? ", and it was not stored as mode " + std::to_string(file.nPendingMode + 1)
-                          : std::string())
-                  << "\n";
+        std::cerr
+            << "m7qctl: restore of " << path << " did not finish (" << WhyUnfinished(link)
+            << "): the processor answered " << log.AnsweredBetween(start, end)
+            << " reports of the write-all, the others were not sent or not answered, so it holds part of "
+               "the file"
+            << (file.nPendingMode >= 0
+                    ? "; it was not stored as mode " + std::to_string(file.nPendingMode + 1)
+                    : std::string())
+            << "\n";
         return kExitDevice;
     }
     conn.nPendingFileMode = file.nPendingMode;
@@ -207,7 +207,7 @@ int Restore(const Options& o, CConnection& conn, const CAnswerLog& log, const Re
         return kExitDevice;
     }
     link.AwaitReply();
-    if (log.Between(end, log.Here(link)) == ItemOutcome::Unanswered) {
+    if (file.nPendingMode >= 0 && log.Between(end, log.Here(link)) != ItemOutcome::Applied) {
         std::cerr << "m7qctl: restored " << path << ", but storing it as mode " << file.nPendingMode + 1
                   << " did not finish (" << WhyUnfinished(link) << ")\n";
         return kExitDevice;
