@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShortcutEvent>
 
 namespace {
 
@@ -49,19 +50,19 @@ void CQX7745v13App::DestroyToolWindows() {
 }
 
 bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        // Ctrl+S opens the save dialog by its accelerator, which takes the key before any window
+        // sees it: lower the microphone volume first, as the key does with any other Ctrl+letter.
+        if (static_cast<QShortcutEvent*>(event)->key() == QKeySequence(Qt::CTRL | Qt::Key_S) &&
+            !TypingOrModal())
+            ActOnLetter(Qt::Key_S, m_leftCtrl.Held(Qt::ControlModifier));
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     // A key event travels from the window to the focus widget and up its parents; act on it once.
-    bool repeat = false;
-    if (key == m_pLastKey && m_pLastWatched) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        auto* last = qobject_cast<QWidget*>(m_pLastWatched.data());
-        repeat = !last || (widget && widget != last && widget->isAncestorOf(last));
-    }
-    m_pLastKey = key;
-    m_pLastWatched = watched;
-    if (repeat)
+    if (!m_delivery.FirstSight(watched, *key))
         return false;
     m_leftCtrl.Observe(*key);
     if (event->type() == QEvent::KeyRelease) {
@@ -102,8 +103,15 @@ bool CQX7745v13App::HandleKeyPress(QKeyEvent* event) {
         return false;
     }
     // Letters typed into a text field or a modal dialog are text, not commands.
-    if (TypingOrModal())
-        return false;
+    if (!TypingOrModal())
+        ActOnLetter(key, ctrl);
+    return false; // the key still reaches its window
+}
+
+void CQX7745v13App::ActOnLetter(int key, bool ctrl) {
+    CQX7745v13View* view = m_pView;
+    if (!view)
+        return;
     auto volume = [&](VolumeRow row, int slot, bool up) {
         int current;
         {
@@ -166,5 +174,4 @@ bool CQX7745v13App::HandleKeyPress(QKeyEvent* event) {
     default:
         break;
     }
-    return false; // the key still reaches its window
 }

@@ -30,10 +30,11 @@ protected:
 
 private:
     bool HandleKeyPress(class QKeyEvent* event);
+    // The volume, mute and bypass letters; `ctrl` is the left Ctrl held.
+    void ActOnLetter(int key, bool ctrl);
 
     QPointer<CMainFrame> m_pFrame;
     QPointer<CQX7745v13View> m_pView;
     CLeftCtrl m_leftCtrl;
-    const QEvent* m_pLastKey = nullptr;
-    QPointer<QObject> m_pLastWatched;
+    CKeyDelivery m_delivery;
 };

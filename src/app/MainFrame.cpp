@@ -2,7 +2,6 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainView.h"
-#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"
@@ -12,6 +11,7 @@
 #include "pages/PageRegistry.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
+#include "ui/Prompts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -139,6 +140,8 @@ void CMainFrame::BuildRibbon() {
     m_pRibbon->AddTabButton(ID_BTN_INPUT_SOURCE, Tr("输入源", "Input Source"));
     m_pRibbon->AddTabButton(ID_BTN_RESET, Tr("机器复位", "Reset"));
     m_pRibbon->AddTabButton(ID_BTN_REMOTE, Tr("遥控学习", "Remote control"));
+    // The smart-plug window has no element of the ribbon's own; it sits with the other tool windows.
+    m_pRibbon->AddTabButton(ID_PLUG_WINDOW, Tr("智能插座", "Smart plug"));
     m_pRibbon->AddTabButton(ID_BTN_LANGUAGE, QString::fromUtf8("中/EN"));
     m_pRibbon->AddTabButton(ID_APP_ABOUT, QStringLiteral("?"))->setToolTip(QStringLiteral("a"));
 }
@@ -295,6 +298,7 @@ void CMainFrame::RefreshRibbonTexts() {
     m_pRibbon->SetElementText(ID_BTN_RESET, Tr("机器复位", "Reset"));
     m_pRibbon->SetElementText(ID_BTN_REMOTE, Tr("遥控学习", "Remote control"));
     m_pRibbon->SetElementText(ID_BTN_INPUT_SOURCE, Tr("输入源", "Input Source"));
+    m_pRibbon->SetElementText(ID_PLUG_WINDOW, Tr("智能插座", "Smart plug"));
     // The application menu's entries; the recent-documents caption keeps the text it was built with.
     const auto actions = m_pRibbon->ApplicationMenu()->actions();
     for (QAction* action : actions) {
@@ -418,10 +422,15 @@ bool CMainFrame::QueryClose() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (m_bClosing || QueryClose()) {
-        m_bClosing = true;
-        event->accept();
-    } else {
+    if (!m_bClosing && !QueryClose()) {
         event->ignore();
+        return;
     }
+    m_bClosing = true;
+    event->accept();
+    // The frame's close ends the console whatever tool windows are open: a tool window left on screen
+    // would keep the event loop (and the single-instance lock) alive with no frame to close it by.
+    m_pView->ToolWindows().Destroy();
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }

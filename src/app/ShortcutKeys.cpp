@@ -91,3 +91,25 @@ bool TypingOrModal() {
             return true;
     return false;
 }
+
+bool CKeyDelivery::FirstSight(QObject* watched, const QKeyEvent& event) {
+    const Reading reading{event.type(),
+                          event.key(),
+                          event.modifiers(),
+                          event.nativeScanCode(),
+                          event.nativeVirtualKey(),
+                          event.timestamp(),
+                          event.isAutoRepeat(),
+                          event.text()};
+    bool hop = false;
+    // A window is where the windowing system hands an event in: always a first sight.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && &event == m_pLast && reading == m_last && m_pLastWatched) {
+        auto* last = qobject_cast<QWidget*>(m_pLastWatched.data());
+        hop = last ? widget != last && widget->isAncestorOf(last) : true; // from the window to a widget
+    }
+    m_pLast = &event;
+    m_last = reading;
+    m_pLastWatched = watched;
+    return !hop;
+}

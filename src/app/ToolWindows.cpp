@@ -4,6 +4,8 @@
 #include "pages/PageRegistry.h"
 #include "ui/Language.h"
 
+#include <QWindow>
+
 // The owner goes away with its windows; nothing of theirs is on the stack any more.
 CToolWindows::~CToolWindows() {
     for (const QPointer<CPage>& window : std::as_const(m_windows))
@@ -22,7 +24,9 @@ CPage* CToolWindows::Open(int nTemplate, int arg) {
         slot = row->factory(m_context, arg, m_pOwner);
         if (!slot)
             return nullptr;
-        slot->setWindowFlag(Qt::Window);
+        // A dialog-type window is transient for the frame: the window manager keeps it above the frame
+        // after a click on the frame and after each modal box it raises.
+        slot->setWindowFlags(Qt::Dialog);
     } else if (arg >= 0) {
         slot->Select(arg);
     }
@@ -31,6 +35,10 @@ CPage* CToolWindows::Open(int nTemplate, int arg) {
     slot->Refresh();
     if (m_pOwner)
         slot->move(m_pOwner->frameGeometry().center() - slot->rect().center());
+    if (m_pOwner && m_pOwner->windowHandle()) {
+        slot->winId(); // its window exists before it is shown, so that it is shown transient
+        slot->windowHandle()->setTransientParent(m_pOwner->windowHandle());
+    }
     slot->show();
     slot->raise();
     slot->activateWindow();
