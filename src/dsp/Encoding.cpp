@@ -69,6 +69,10 @@ int DecodeFraction100(float x) {
     return DecodeScaled(x, 0.005, 100);
 }
 
+float EncodeVolumePlus(int v) {
+    return static_cast<float>(v) / 100.0f + 0.0005f;
+}
+
 float EncodeFraction10000(int v) {
     return static_cast<float>(v / 10000.0);
 }

@@ -14,6 +14,9 @@ float EncodeInverseGain(double db);
 
 float EncodeFraction100(int v);
 int DecodeFraction100(float x);
+// The microphone, effect and music volumes: v / 100 in single precision plus 0.0005, unlike the
+// other percentages, which divide in double.
+float EncodeVolumePlus(int v);
 float EncodeFraction10000(int v);
 int DecodeFraction10000(float x);
 

@@ -146,7 +146,7 @@ uint32_t SlotWordLocked(int slot, const SlotRow& row) {
     case SlotEnc::Pct:
         return FloatBits(EncodeFraction100(v));
     case SlotEnc::PctPlus:
-        return FloatBits(static_cast<float>(v / 100.0 + 0.0005));
+        return FloatBits(EncodeVolumePlus(v));
     case SlotEnc::Gate:
         return FloatBits(EncodeFraction10000(v));
     case SlotEnc::Int:

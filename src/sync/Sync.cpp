@@ -1,5 +1,6 @@
 #include "sync/Sync.h"
 
+#include "dsp/Encoding.h"
 #include "link/Codec.h"
 #include "link/Events.h"
 #include "link/Timing.h"
@@ -57,7 +58,7 @@ void TruncateFloatSlot(int slot) {
 }
 
 void SendVolume(int block, int param, int percent) {
-    SendParamFloat(block, param, static_cast<float>(percent / 100.0 + 0.0005));
+    SendParamFloat(block, param, EncodeVolumePlus(percent));
 }
 
 bool ReadsSlot(const Report& read, int slot) {

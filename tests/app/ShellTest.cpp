@@ -176,15 +176,12 @@ TEST_F(ShellTest, EveryVolumeRowWritesExactlyWhatTheProcessorExpectsFromBothCate
         std::vector<Report> expected;
     };
     const std::vector<Case> cases = {
-        {32829, 32858, 37, SET_MIC_VOLUME, {SetParam(1, 14, {F(37 / 100.0 + 0.0005)})}},
-        {32830,
-         32861,
-         64,
-         SET_EFFECT_VOLUME,
-         {SetParam(1, 34, {F(64 / 100.0 + 0.0005)}), SetParam(1, 57, {F(64 / 100.0 + 0.0005)})}},
+        {32829, 32858, 54, SET_MIC_VOLUME, {SetParam(1, 14, {0x3f0a5e36})}},
+        // The microphone formula in single precision, at values where double lands one unit away.
+        {32830, 32861, 60, SET_EFFECT_VOLUME, {SetParam(1, 34, {0x3f19ba5f}), SetParam(1, 57, {0x3f19ba5f})}},
         {32918, 32919, 12, SET_REVERB_VOLUME, {SetParam(3, 24, {F(0.12), F(0.12)})}},
         {32806, 32864, 99, SET_ECHO_VOLUME, {SetParam(2, 26, {F(0.99)})}},
-        {32831, 32867, 5, SET_MUSIC_VOLUME, {SetParam(4, 12, {F(5 / 100.0 + 0.0005)})}},
+        {32831, 32867, 39, SET_MUSIC_VOLUME, {SetParam(4, 12, {0x3ec7ef9d})}},
         {32846, 32879, 73, SET_MUSIC_GATE, {SetParam(4, 22, {F(73 / 10000.0)})}},
         {32841, 32880, -3, SET_MUSIC_PITCH, {SetParam(4, 21, {2})}},
     };

@@ -17,7 +17,7 @@ readall=$(sent "$dir/info.trace") # the read-all and the disconnect
 "${sim[@]}" --trace "$dir/set.trace" set SET_MIC_VOLUME 60 >"$dir/out" || fail "set"
 grep -qx 'SET_MIC_VOLUME = 60 %' "$dir/out" || fail "set prints the new value"
 [ "$(sent "$dir/set.trace")" -eq $((readall + 1)) ] || fail "set sends one report after the read-all"
-want="> 02 09 00 01 0e 01 3f 19 ba 5e$(printf ' 00%.0s' $(seq 51))"
+want="> 02 09 00 01 0e 01 3f 19 ba 5f$(printf ' 00%.0s' $(seq 51))"
 [ "$(grep '^> ' "$dir/set.trace" | tail -n 2 | head -n 1)" = "$want" ] || fail "set sends the slot's report"
 "${sim[@]}" get SET_MIC_VOLUME | grep -qx 'SET_MIC_VOLUME = 60 %' || fail "get reads 60 back"
 "${sim[@]}" get set_mic_volume 'SET_MIC_LEVEL[2]' --json |

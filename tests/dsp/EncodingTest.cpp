@@ -51,6 +51,23 @@ TEST(Encoding, Fractions) {
     EXPECT_EQ(DecodeFraction10000(std::numeric_limits<float>::quiet_NaN()), 0);
 }
 
+// Single-precision v / 100 plus 0.0005; in double it lands one unit of the last place away for 34 of
+// the 100 values. Pinned where the two differ (2, 39, 45, 48, 54, 55, 60, 99) and where they agree (0, 40).
+TEST(Encoding, VolumesDivideInSinglePrecision) {
+    const std::pair<int, uint32_t> cases[] = {
+        {0, 0x3a03126f},  {2, 0x3ca7ef9d},  {39, 0x3ec7ef9d}, {40, 0x3ecd0e56}, {45, 0x3ee6a7ef},
+        {48, 0x3ef60418}, {54, 0x3f0a5e36}, {55, 0x3f0ced92}, {60, 0x3f19ba5f}, {99, 0x3f7d9169},
+    };
+    for (auto [v, bits] : cases)
+        EXPECT_EQ(FloatBits(EncodeVolumePlus(v)), bits) << v;
+    int differ = 0;
+    for (int v = 0; v < 100; ++v) {
+        ASSERT_EQ(DecodeFraction100(EncodeVolumePlus(v)), v);
+        differ += EncodeVolumePlus(v) != static_cast<float>(v / 100.0 + 0.0005);
+    }
+    EXPECT_EQ(differ, 34);
+}
+
 TEST(Encoding, SamplesAndOmega) {
     EXPECT_EQ(EncodeSamples(2), 96);
     EXPECT_EQ(EncodeSamples(200), 9600);
@@ -74,8 +91,8 @@ TEST(Encoding, SamplesAndOmega) {
 TEST(Encoding, RatioAndTimeConstant) {
     EXPECT_EQ(EncodeRatio(1), 0.0f);
     // Ratios below 1:1 or not finite are sent as 1:1, never as -inf or NaN.
-    for (float bad : {0.0f, -2.0f, 0.5f, std::numeric_limits<float>::infinity(),
-                      std::numeric_limits<float>::quiet_NaN()})
+    for (float bad :
+         {0.0f, -2.0f, 0.5f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()})
         EXPECT_EQ(FloatBits(EncodeRatio(bad)), 0u) << bad;
     EXPECT_EQ(EncodeRatio(4), 0.75f);
     EXPECT_EQ(EncodeRatio(10), 0.9f);

@@ -79,17 +79,16 @@ TEST_F(SetDlgTest, ShowsTheLiveRecord) {
 
 TEST_F(SetDlgTest, LoweringTheMaximumPullsThePowerOnVolumeAndSendsIt) {
     Open();
-    MoveSlider(Slider(CSetDlg::IDC_MIC_MAX), 40);
-    EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetPos(), 40);
-    EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetRangeMax(), 40);
-    EXPECT_EQ(Text(CSetDlg::IDC_MIC_START_TEXT), "40");
-    EXPECT_EQ(Text(CSetDlg::IDC_MIC_MAX_TEXT), "40");
-    // The microphone volume as the volume strip sends it: 40 / 100 + 0.0005.
-    EXPECT_EQ(Sent(),
-              std::vector<Report>{BuildParam(MOD_MIC, 14, FloatBits(static_cast<float>(0.4 + 0.0005)), 1)});
-    EXPECT_EQ(SlotValue(SET_MIC_VOLUME), 40);
-    EXPECT_EQ(Edit()[3], 40);
-    EXPECT_EQ(Edit()[5], 40);
+    MoveSlider(Slider(CSetDlg::IDC_MIC_MAX), 45);
+    EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetPos(), 45);
+    EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetRangeMax(), 45);
+    EXPECT_EQ(Text(CSetDlg::IDC_MIC_START_TEXT), "45");
+    EXPECT_EQ(Text(CSetDlg::IDC_MIC_MAX_TEXT), "45");
+    // The microphone volume as the volume strip sends it: 45 / 100 + 0.0005 in single precision.
+    EXPECT_EQ(Sent(), std::vector<Report>{BuildParam(MOD_MIC, 14, 0x3ee6a7ef, 1)});
+    EXPECT_EQ(SlotValue(SET_MIC_VOLUME), 45);
+    EXPECT_EQ(Edit()[3], 45);
+    EXPECT_EQ(Edit()[5], 45);
     EXPECT_EQ(Live()[5], 99); // only Apply makes it the limit
 
     link.Clear();
@@ -98,10 +97,9 @@ TEST_F(SetDlgTest, LoweringTheMaximumPullsThePowerOnVolumeAndSendsIt) {
     EXPECT_EQ(Slider(CSetDlg::IDC_MUSIC_START)->GetPos(), 30);
 
     link.Clear();
-    MoveSlider(Slider(CSetDlg::IDC_MUSIC_START), 20);
-    EXPECT_EQ(Sent(),
-              std::vector<Report>{BuildParam(MOD_MUSIC, 12, FloatBits(static_cast<float>(0.2 + 0.0005)), 1)});
-    EXPECT_EQ(Edit()[4], 20);
+    MoveSlider(Slider(CSetDlg::IDC_MUSIC_START), 48);
+    EXPECT_EQ(Sent(), std::vector<Report>{BuildParam(MOD_MUSIC, 12, 0x3ef60418, 1)});
+    EXPECT_EQ(Edit()[4], 48);
 }
 
 TEST_F(SetDlgTest, UncheckedPowerOnVolumeIsInvalidAndAppliedAs255) {

@@ -113,10 +113,11 @@ TEST_F(SyncTest, WriteAllVolumeRamp) {
     for (const Report& r : sent)
         if (r[1] == CMD_SET_PARAM && r[3] == MOD_MIC && r[4] == 14)
             mic.push_back(ValueFloat(r, 0));
-    ASSERT_EQ(mic.size(), 7u); // 0.0 first, then 0.80 .. 0.85
+    ASSERT_EQ(mic.size(), 7u); // 0.0 first, then 0.80 .. 0.85 in single precision plus 0.0005
     EXPECT_EQ(mic[0], 0.0f);
+    const uint32_t ramp[] = {0x3f4ced92, 0x3f4f7cee, 0x3f520c4a, 0x3f549ba6, 0x3f572b02, 0x3f59ba5f};
     for (int v = 80; v <= 85; ++v)
-        EXPECT_EQ(mic[v - 79], static_cast<float>(v / 100.0 + 0.0005));
+        EXPECT_EQ(FloatBits(mic[v - 79]), ramp[v - 80]) << v;
     EXPECT_EQ(sent.back()[1], CMD_GET_PARAM);
     EXPECT_EQ(sent.back()[4], 12);
 }
