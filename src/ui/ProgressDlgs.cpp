@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
@@ -80,6 +81,13 @@ CInfoDlg::CInfoDlg(QWidget* owner) : QDialog(owner) {
 void CInfoDlg::ShowText(const QString& text, int ms) {
     ApplyTexts(this, 344); // the language may have changed since it opened
     m_pText->setText(text);
+    // A notice shown again fits its new text, about the centre it had.
+    const QPoint centre = geometry().center();
+    const bool shown = isVisible();
+    layout()->activate(); // the text's row recomputes its size before the window takes it
+    adjustSize();
+    if (shown)
+        move(centre - rect().center());
     show();
     raise();
     m_timer.start(ms);

@@ -16,6 +16,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -134,6 +135,26 @@ TEST_F(ShellWindowsTest, CtrlSLowersTheMicrophoneThenOpensTheSaveDialog) {
     EXPECT_EQ(Slot(SET_MIC_VOLUME), 39);
     Key(Qt::Key_W, Qt::ControlModifier); // the other Ctrl+letters as before
     EXPECT_EQ(Slot(SET_MIC_VOLUME), 40);
+}
+
+TEST_F(ShellWindowsTest, ANoticeShownAgainFitsItsLongerText) {
+    g_nLanguage = 1;
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    // Without a device both maximums are 0: W and Q each say so, the second text the longer.
+    Key(Qt::Key_W);
+    Key(Qt::Key_Q);
+    ASSERT_NE(InfoDlg(), nullptr);
+    QPointer<QLabel> text = qobject_cast<QLabel*>(FindCtrl(InfoDlg(), 1223));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), QStringLiteral("Music vol can't over max value!"));
+    // The window manager resizes it on its own time.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [text] {
+            return text &&
+                   text->contentsRect().width() >= text->fontMetrics().horizontalAdvance(text->text());
+        },
+        500));
 }
 
 TEST_F(ShellWindowsTest, TheRibbonOpensTheSmartPlugWindowAgainAfterItClosed) {
