@@ -114,7 +114,7 @@ void CDelayDlg::LayoutControls() {
         const int y = kRowY[c];
         m_pSwitch[c]->setGeometry(kDlu.Rect(12, y - 8, 34, 10));
         m_pName[c]->setGeometry(kDlu.Rect(50, y - 8, 40, 10));
-        m_pEdit[c]->setGeometry(kDlu.Rect(130, y - 9, 33, 11));
+        m_pEdit[c]->PlaceFitting(kDlu.Rect(130, y - 9, 33, 11), DelayText(CDelayPanel::kDelayMax));
         m_pSpin[c]->setGeometry(kDlu.Rect(164, y - 9, 10, 11));
         m_pHf[c]->setGeometry(kDlu.Rect(12, y + 3, 64, 10));
         m_pWhole[c]->setGeometry(kDlu.Rect(78, y + 3, 52, 10));

@@ -6,6 +6,8 @@
 #include "ui/Numbers.h"
 
 #include <QKeyEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -27,6 +29,21 @@ QRect CDluScale::Rect(int x, int y, int w, int h) const {
 
 CValueEdit::CValueEdit(QWidget* parent, int id) : QLineEdit(parent) {
     SetCtrlId(this, id);
+}
+
+void CValueEdit::PlaceFitting(QRect cell, const QString& widest) {
+    QStyleOptionFrame opt;
+    opt.initFrom(this);
+    opt.lineWidth = hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, this) : 0;
+    constexpr int kLineEditMargin = 2; // QLineEdit's own space either side of the text
+    const QMargins margins = textMargins();
+    const QSize text(fontMetrics().horizontalAdvance(widest) + 2 * kLineEditMargin + margins.left() +
+                         margins.right() + 1, // the cursor after the last character
+                     fontMetrics().height());
+    const int width = style()->sizeFromContents(QStyle::CT_LineEdit, &opt, text, this).width();
+    if (width > cell.width())
+        cell.setLeft(cell.right() + 1 - width);
+    setGeometry(cell);
 }
 
 void CValueEdit::keyPressEvent(QKeyEvent* event) {

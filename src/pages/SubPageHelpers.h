@@ -26,6 +26,9 @@ class CValueEdit : public QLineEdit {
     Q_OBJECT
 public:
     CValueEdit(QWidget* parent, int id);
+    // Places the box in `cell`, widened to the left when the cell is too narrow for `widest` in the
+    // box's font: a line edit scrolls its text, hiding the leading digits.
+    void PlaceFitting(QRect cell, const QString& widest);
 
 signals:
     void Entered(int id);

@@ -46,6 +46,20 @@ void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons butto
     QApplication::sendEvent(w, &e);
 }
 
+// True when the box paints its whole text: the caret at the end lies the text's width right of the
+// caret at the start, which holds only while the box has not scrolled its text.
+bool ShowsWholeText(QLineEdit* edit) {
+    const QString text = edit->text();
+    auto caretX = [edit](int pos) {
+        edit->setCursorPosition(pos);
+        edit->grab(); // the box works out its scrolling as it paints
+        return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+    };
+    const int end = caretX(int(text.size()));
+    const int start = caretX(0);
+    return end - start == edit->fontMetrics().horizontalAdvance(text) && end < edit->width();
+}
+
 } // namespace
 
 class DelayDlgTest : public StoreTest {
@@ -121,6 +135,24 @@ TEST_F(DelayDlgTest, TypedDelayIsHeldToItsRangeBeforeItIsShownStoredAndSent) {
     Wheel(page->Panel(), -120);
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(Edit(5)->text(), "1.5ms");
+}
+
+TEST_F(DelayDlgTest, EveryBoxShowsItsWholeValueUpTo100MsInBothLanguages) {
+    for (int lang : {0, 1}) {
+        SCOPED_TRACE(lang);
+        g_nLanguage = lang;
+        for (int c = 0; c < kOutputChannels; ++c)
+            StoreDelay(c, c % 2 ? 38.8f : 100.0f);
+        Open();
+        Type(2, "250"); // focused, as after Enter
+        for (int c = 0; c < kOutputChannels; ++c) {
+            SCOPED_TRACE(c);
+            EXPECT_EQ(Edit(c)->text(), c % 2 ? "38.8ms" : "100.0ms");
+            EXPECT_TRUE(ShowsWholeText(Edit(c)));
+            // It stays left of its spin buttons.
+            EXPECT_LE(Edit(c)->geometry().right(), Spin(c)->geometry().left());
+        }
+    }
 }
 
 TEST_F(DelayDlgTest, SpinsStepATenthAndStopAtTheLowerEnd) {
