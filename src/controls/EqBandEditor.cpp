@@ -235,6 +235,7 @@ void CEqBandEditor::SetGridTextColor(const QColor& color) {
     pal.setColor(QPalette::Highlight, QColor(40, 70, 110));
     pal.setColor(QPalette::HighlightedText, color);
     m_pGrid->setPalette(pal);
+    m_pGrid->viewport()->update(); // its style sheet keeps the viewport from seeing the change
 }
 
 // ---- Layout ------------------------------------------------------------------------------------
