@@ -131,7 +131,7 @@ void CCompDlg::OnSlider(int id, int pos) {
     if (which >= 4)
         return;
     const CMergeableEdits merge; // a newer position replaces one still waiting to go out
-    const CompValues v = CompWithSlider(ReadCompValues(m_nChannel), which, pos);
+    const CompValues v = CompWithSlider(ReadCompValues(m_nChannel), which, pos, false);
     m_pValue[which]->setText(CompText(which, v));
     if (which == COMP_THRESHOLD)
         m_pPanel->SetThreshold(v.fThreshold);

@@ -436,7 +436,7 @@ void CDialogOutput::OnCompSlider(int id, int value) {
     const int which = static_cast<int>(std::find(kIds, kIds + 4, id) - kIds);
     if (which == 4)
         return;
-    const CompValues values = CompWithSlider(ReadCompValues(m_nChannel), which, value);
+    const CompValues values = CompWithSlider(ReadCompValues(m_nChannel), which, value, true);
     m_pCompText[which]->setText(CompText(which, values));
     for (int i : LinkedSet())
         StoreAndSendComp(i, values);

@@ -101,12 +101,16 @@ void CPageButton::paintEvent(QPaintEvent*) {
 
 CChannelButtonRow::CChannelButtonRow(CPage* page, std::function<int()> currentChannel,
                                      std::function<void(int)> onChannel) {
+    // The template's own texts, kept where a language file has no entry for a page's button.
+    static const char* const kPageTexts[3] = {"声场定位", "延时调整", "输出压限"};
     for (int k = 0; k < 8; ++k) {
         m_channels[k] = new CPageButton(page, kChannelIds[k], false);
+        m_channels[k]->setText(QString::fromUtf8("通道%1").arg(k + 1));
         QObject::connect(m_channels[k], &QAbstractButton::clicked, page, [onChannel, k] { onChannel(k); });
     }
     for (int j = 0; j < 3; ++j) {
         m_pages[j] = new CPageButton(page, kPageIds[j], true);
+        m_pages[j]->setText(QString::fromUtf8(kPageTexts[j]));
         const int t = kPageTemplates[j];
         QObject::connect(m_pages[j], &QAbstractButton::clicked, page,
                          [page, t, currentChannel] { emit page->OpenPage(t, currentChannel()); });

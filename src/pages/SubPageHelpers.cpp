@@ -71,7 +71,7 @@ CompValues ReadCompValues(int c) {
             SlotFloat(SET_OUT_COMP_ATTACK + c), SlotFloat(SET_OUT_COMP_RELEASE + c)};
 }
 
-CompValues CompWithSlider(CompValues v, int which, int pos) {
+CompValues CompWithSlider(CompValues v, int which, int pos, bool wholeMs) {
     switch (which) {
     case COMP_THRESHOLD:
         v.fThreshold = static_cast<float>(pos);
@@ -88,9 +88,13 @@ CompValues CompWithSlider(CompValues v, int which, int pos) {
     default:
         break;
     }
-    auto wholeMs = [](float ms) { return std::isfinite(ms) ? static_cast<float>(std::lround(ms)) : 1.0f; };
-    v.fAttack = wholeMs(v.fAttack);
-    v.fRelease = wholeMs(v.fRelease);
+    auto time = [wholeMs](float ms) {
+        if (!std::isfinite(ms))
+            return 1.0f;
+        return wholeMs ? static_cast<float>(std::lround(ms)) : ms;
+    };
+    v.fAttack = time(v.fAttack);
+    v.fRelease = time(v.fRelease);
     return v;
 }
 

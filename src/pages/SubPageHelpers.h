@@ -50,9 +50,11 @@ struct CompValues {
 enum CompSlider : int { COMP_THRESHOLD, COMP_RATIO, COMP_ATTACK, COMP_RELEASE };
 
 CompValues ReadCompValues(int channel);
-// The values after slider `which` moved to `pos` (threshold dB, ratio x 10, attack ms, release ms);
-// the times are whole milliseconds, rounded, since a time read back may sit just below one.
-CompValues CompWithSlider(CompValues values, int which, int pos);
+// The values after slider `which` moved to `pos` (threshold dB, ratio x 10, attack ms, release ms).
+// With `wholeMs` (the output page) the times become whole milliseconds, rounded, since a time read
+// back may sit just below one; the compressor page keeps them as stored. A time that is no number
+// becomes 1 ms either way.
+CompValues CompWithSlider(CompValues values, int which, int pos, bool wholeMs);
 // The value text of slider `which`: "%.0fdB", "%.1f:1", "%.0fms".
 QString CompText(int which, const CompValues& values);
 // Stores the four values in channel's slots and sends its compressor block.

@@ -10,6 +10,7 @@
 #include "pages/SubPageHelpers.h"
 #include "ui/Language.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -110,31 +111,46 @@ TEST_F(CompDlgTest, ListNamesFollowTheLanguageAndKeepTheSelection) {
     Choose(6);
     auto* list = Ctrl<QComboBox>(CCompDlg::IDC_CHANNEL_LIST);
     EXPECT_EQ(list->itemText(0), "CH 1");
+    // The button row at a fresh start in English: the page's own captions, and the template's
+    // texts where the language file has none.
+    auto button = [this](int id) { return Ctrl<QAbstractButton>(id)->text(); };
+    EXPECT_EQ(button(1069), "Main");
+    EXPECT_EQ(button(1076), "Top");
+    EXPECT_EQ(button(1077), QString::fromUtf8("通道6"));
+    EXPECT_EQ(button(1079), QString::fromUtf8("通道8"));
+    EXPECT_EQ(button(1073), "Location");
     g_nLanguage = 0;
     page->ReloadTexts();
     EXPECT_EQ(list->itemText(7), QString::fromUtf8("通道8"));
     EXPECT_EQ(list->currentIndex(), 6);
+    EXPECT_EQ(button(1073), QString::fromUtf8("声道定位"));
 }
 
-// The output page builds the same four values through the same helper.
-TEST_F(CompDlgTest, OutputPageAndCompressorPageSendTheSameBlock) {
+// Both pages build the four values through one helper; a stored time that is not whole stays as it
+// is on the compressor page and becomes whole milliseconds on the output page.
+TEST_F(CompDlgTest, TheOutputPageRoundsStoredTimesTheCompressorPageKeepsThem) {
+    const CompValues stored{-20.0f, 2.0f, 10.4f, 99.6f};
+    StoreAndSendComp(1, stored);
     auto out = std::make_unique<CDialogOutput>(1);
-    auto* attack = qobject_cast<CXBmpSlider*>(FindCtrl(out.get(), CDialogOutput::IDC_ATTACK));
-    ASSERT_NE(attack, nullptr);
-    attack->SetPos(32);
-    attack->setFocus();
+    auto* ratio = qobject_cast<CXBmpSlider*>(FindCtrl(out.get(), CDialogOutput::IDC_RATIO));
+    ASSERT_NE(ratio, nullptr);
+    ratio->SetPos(29);
+    ratio->setFocus();
     link.Clear();
-    QTest::keyClick(attack, Qt::Key_Right);
-    const std::vector<Report> fromOutput = Sent();
+    QTest::keyClick(ratio, Qt::Key_Right); // to 30
+    EXPECT_EQ(Sent(), (std::vector<Report>{BuildParamValues(
+                          MOD_OUT1 + 1, 27, EncodeCompressorBlock(-20.0f, 3.0f, 10.0f, 100.0f))}));
     out.reset();
-    StoreAndSendComp(1, CompValues{-20.0f, 2.0f, 10.0f, 100.0f});
+
+    StoreAndSendComp(1, stored);
     Open();
     Choose(1);
-    auto* pageAttack = Ctrl<CXBmpSlider>(CCompDlg::kSliderIds[COMP_ATTACK]);
-    pageAttack->SetPos(32);
-    pageAttack->setFocus();
-    QTest::keyClick(pageAttack, Qt::Key_Right);
-    EXPECT_EQ(Sent(), fromOutput);
+    auto* pageRatio = Ctrl<CXBmpSlider>(CCompDlg::kSliderIds[COMP_RATIO]);
+    pageRatio->SetPos(29);
+    pageRatio->setFocus();
+    QTest::keyClick(pageRatio, Qt::Key_Right);
     EXPECT_EQ(Sent(), (std::vector<Report>{BuildParamValues(
-                          MOD_OUT1 + 1, 27, EncodeCompressorBlock(-20.0f, 2.0f, 33.0f, 100.0f))}));
+                          MOD_OUT1 + 1, 27, EncodeCompressorBlock(-20.0f, 3.0f, 10.4f, 99.6f))}));
+    EXPECT_FLOAT_EQ(SlotFloatValue(SET_OUT_COMP_ATTACK + 1), 10.4f);
+    EXPECT_FLOAT_EQ(SlotFloatValue(SET_OUT_COMP_RELEASE + 1), 99.6f);
 }
