@@ -7,6 +7,7 @@
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Prompts.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -367,7 +368,7 @@ void CRemoteDlg::SaveFile() {
     if (!result.bOk) {
         if (!RunNested([&] {
                 m_ask.warn(this, QStringLiteral("Can't write to file"),
-                           QString::fromStdString(result.strError));
+                           WriteFailureText(result.nErrno, QString::fromStdString(result.path.string())));
             }))
             return;
         ShowInfoPopup(QString::fromUtf8("保存遥控文件失败"), kNoticeMs);

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cerrno>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -330,8 +331,11 @@ TEST_F(RemoteFileDlgTest, UnwritableFileSaysSoAndWritesNothing) {
     next = Path("no-such-folder/codes.remo");
     ClickButton(Ctrl<QPushButton>(dlg.data(), CRemoteDlg::IDC_SAVE));
     ASSERT_EQ(warned.size(), 1);
-    EXPECT_TRUE(warned[0].startsWith("Can't write to file|"));
-    EXPECT_TRUE(warned[0].contains("codes.remo"));
+    EXPECT_EQ(warned[0],
+              QStringLiteral("Can't write to file|Errcode=%1,Can't write to file:\n%2\nProbaby it is "
+                             "write protected.")
+                  .arg(ENOENT)
+                  .arg(Path("no-such-folder/codes.remo")));
     EXPECT_EQ(Notice(), QString::fromUtf8("保存遥控文件失败"));
     EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
 }
