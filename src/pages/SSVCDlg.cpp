@@ -43,6 +43,14 @@ int Tenths(float metres) {
     return std::isfinite(metres) ? static_cast<int>(std::clamp(metres * 10.0f, -1e6f, 1e6f)) : 0;
 }
 
+// The speakers' names beside their position boxes, in panel order.
+QString SpeakerLabel(int id) {
+    static constexpr const char* kLabels[8][2] = {{"前置左", "L"},     {"中置", "CEN"},   {"前置右", "R"},
+                                                  {"后环绕左", "SBL"}, {"超低", "SUB"},   {"后环绕右", "SBR"},
+                                                  {"侧环绕左", "SL"},  {"侧环绕右", "SR"}};
+    return id >= 1 && id <= 8 ? Tr(kLabels[id - 1][0], kLabels[id - 1][1]) : QString();
+}
+
 int EditId(int item, int axis) {
     return item == 0 ? (axis == 0 ? CSSVCDlg::IDC_LISTENER_X : CSSVCDlg::IDC_LISTENER_Y)
                      : CSSVCDlg::IDC_SPEAKER_X0 + 2 * (item - 1) + axis;
@@ -173,7 +181,7 @@ void CSSVCDlg::LayoutControls() {
             // The speaker's name beside its boxes.
             auto* name = findChild<QLabel*>(QStringLiteral("speaker%1").arg(i));
             if (!name) {
-                name = new QLabel(CSSVolumePanel::SpeakerName(i), this);
+                name = new QLabel(SpeakerLabel(i), this);
                 name->setObjectName(QStringLiteral("speaker%1").arg(i));
                 QFont small = name->font();
                 small.setPixelSize(10);
@@ -206,6 +214,9 @@ void CSSVCDlg::ReloadRoleLabels() {
     for (int c = 0; c < kOutputChannels; ++c)
         m_pRole[c]->setText(
             QStringLiteral("(%1)").arg(CSSVolumePanel::RoleName(SlotValue(SET_OUT_ROLE + c))));
+    for (int i = 1; i < CSSVolumePanel::kItemCount; ++i)
+        if (auto* name = findChild<QLabel*>(QStringLiteral("speaker%1").arg(i)))
+            name->setText(SpeakerLabel(i));
 }
 
 // ---- Refresh ---------------------------------------------------------------------------------------

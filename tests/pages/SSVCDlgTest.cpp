@@ -258,6 +258,23 @@ TEST_F(SSVCDlgTest, LocateTicksOneBoxAndSendsTheRoleOrEight) {
     EXPECT_EQ(Ctrl<QLabel>(CSSVCDlg::kRoleIds[2])->text(), QString::fromUtf8("(超低)"));
 }
 
+TEST_F(SSVCDlgTest, SpeakerLabelsBesideThePositionBoxesFollowTheLanguage) {
+    Open(); // in English
+    auto label = [this](int id) {
+        auto* name = page->findChild<QLabel*>(QStringLiteral("speaker%1").arg(id));
+        return name ? name->text() : QStringLiteral("(none)");
+    };
+    const char* const en[8] = {"L", "CEN", "R", "SBL", "SUB", "SBR", "SL", "SR"};
+    const char* const zh[8] = {"前置左", "中置",     "前置右",   "后环绕左",
+                               "超低",   "后环绕右", "侧环绕左", "侧环绕右"};
+    for (int id = 1; id <= 8; ++id)
+        EXPECT_EQ(label(id), QString::fromUtf8(en[id - 1])) << id;
+    g_nLanguage = 0;
+    page->ReloadTexts();
+    for (int id = 1; id <= 8; ++id)
+        EXPECT_EQ(label(id), QString::fromUtf8(zh[id - 1])) << id;
+}
+
 TEST_F(SSVCDlgTest, ListenerDragSendsTheFieldThenEveryLevelAndItsSpinsFollow) {
     Open();
     CSSVolumePanel* panel = page->Panel();
