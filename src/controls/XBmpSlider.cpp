@@ -281,11 +281,12 @@ void CXBmpSlider::keyPressEvent(QKeyEvent* event) {
 }
 
 void CXBmpSlider::wheelEvent(QWheelEvent* event) {
-    // One step per wheel message, whatever its size; the wheel works on a disabled slider too.
+    // One step per wheel message, whatever its size. A disabled slider takes the notch and does
+    // nothing: moving it would send a value its window says is not in use.
     const QPoint d = event->angleDelta();
     const int delta = d.y() != 0 ? d.y() : d.x();
     event->accept();
-    if (delta != 0)
+    if (delta != 0 && m_bEnabled && isEnabled())
         Step(delta > 0 ? 1 : -1);
 }
 

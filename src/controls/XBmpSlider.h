@@ -26,7 +26,7 @@ public:
     // Clamps to the range, stores, redraws; emits nothing.
     void SetPos(int pos);
     int GetPos() const { return m_nPos; }
-    // Disabled: presses and keys are ignored and the disabled thumb is drawn; the wheel still acts.
+    // Disabled: presses, keys and the wheel are ignored and the disabled thumb is drawn.
     void Enable(bool enable);
     bool IsSliderEnabled() const { return m_bEnabled; }
     bool IsVertical() const { return m_bVertical; }

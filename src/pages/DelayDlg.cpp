@@ -221,11 +221,6 @@ void CDelayDlg::OnMode(int c, int whole) {
 }
 
 void CDelayDlg::OnSplit(int c, int index) {
-    // A disabled slider still takes the wheel: it shows the stored split again and sends nothing.
-    if (!m_pSplit[c]->IsSliderEnabled()) {
-        m_pSplit[c]->SetPos(CurrentSplitIndex(c));
-        return;
-    }
     const CMergeableEdits merge;
     SetSplit(c, index);
     m_pFreq[c]->setText(QString::asprintf("%dHz", SplitLowHz(CurrentSplitIndex(c))));

@@ -394,11 +394,6 @@ void CDialogOutput::OnSliderPos(int id, int pos) {
     }
     switch (id) {
     case IDC_SPLIT:
-        // A disabled slider still takes the wheel; whole-channel delay keeps its bands.
-        if (!m_pSplit->IsSliderEnabled()) {
-            m_pSplit->SetPos(CurrentSplitIndex(m_nChannel));
-            return;
-        }
         return OnSplit(pos);
     case IDC_DELAY:
         return OnDelay(pos);

@@ -205,7 +205,7 @@ TEST_F(XBmpSliderTest, KeysClampAtTheEnds) {
     EXPECT_EQ(Signals::Of(sig.pos), (Pairs{{9, 3}, {9, 3}, {9, 0}}));
 }
 
-TEST_F(XBmpSliderTest, DisabledIgnoresPressAndKeysButNotTheWheel) {
+TEST_F(XBmpSliderTest, DisabledIgnoresPressKeysAndTheWheel) {
     auto h = Make(1014, false, 0, 25, 10);
     h->Enable(false);
     Signals sig(h.get());
@@ -217,17 +217,18 @@ TEST_F(XBmpSliderTest, DisabledIgnoresPressAndKeysButNotTheWheel) {
     QTest::keyClick(h.get(), Qt::Key_Right);
     EXPECT_EQ(h->GetPos(), 10);
     EXPECT_FALSE(h->IsDragging());
+    Wheel(h.get(), 120);
+    EXPECT_EQ(h->GetPos(), 10);
     EXPECT_EQ(sig.pos.count() + sig.released.count(), 0);
 
-    // Forward adds one, backward subtracts one, one step per message whatever its size.
+    // Enabled: forward adds one, backward subtracts one, one step per message whatever its size.
+    h->Enable(true);
     Wheel(h.get(), 120);
     Wheel(h.get(), 360);
     Wheel(h.get(), -120);
     EXPECT_EQ(h->GetPos(), 11);
     EXPECT_EQ(Signals::Of(sig.pos), (Pairs{{1014, 11}, {1014, 12}, {1014, 11}}));
     EXPECT_EQ(Signals::Of(sig.released), Signals::Of(sig.pos));
-
-    h->Enable(true);
     QTest::keyClick(h.get(), Qt::Key_Right);
     EXPECT_EQ(h->GetPos(), 12);
 }

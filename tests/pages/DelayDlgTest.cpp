@@ -198,7 +198,7 @@ TEST_F(DelayDlgTest, WholeChannelRadioSendsModeThenFlatSplitBandsAndLocksTheSlid
     EXPECT_EQ(SlotValue(SET_OUT_DELAY_WHOLE + 1), 1);
     EXPECT_FALSE(slider->IsSliderEnabled());
 
-    // The disabled slider takes the wheel but sends nothing and keeps showing the split.
+    // The disabled slider takes the wheel and does nothing with it.
     link.Clear();
     slider->setFocus();
     Wheel(slider, 120);

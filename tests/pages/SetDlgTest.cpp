@@ -6,11 +6,13 @@
 #include "TestSupport.h"
 #include "ui/ProgressDlgs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWheelEvent>
 
 class SetDlgTest : public StoreTest {
 protected:
@@ -108,6 +110,11 @@ TEST_F(SetDlgTest, UncheckedPowerOnVolumeIsInvalidAndAppliedAs255) {
     EXPECT_EQ(Edit()[3], 255);
     EXPECT_EQ(Text(CSetDlg::IDC_MIC_START_TEXT), QString::fromUtf8("无效"));
     EXPECT_FALSE(Slider(CSetDlg::IDC_MIC_START)->IsSliderEnabled());
+    EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetPos(), 0);
+    // A wheel notch on the disabled slider, sent as the window sends it: nothing moves or goes out.
+    QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Slider(CSetDlg::IDC_MIC_START), &notch);
     EXPECT_EQ(Slider(CSetDlg::IDC_MIC_START)->GetPos(), 0);
     EXPECT_TRUE(Sent().empty());
     Apply();
