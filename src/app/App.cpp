@@ -8,6 +8,7 @@
 #include "pages/PageRegistry.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Prompts.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@ constexpr int kNoticeMs = 1100;
 
 CQX7745v13App::CQX7745v13App() : m_leftCtrl(QGuiApplication::platformName()) {
     qApp->installEventFilter(this);
+    FitMessageBoxesToCaptions();
 }
 
 CQX7745v13App::~CQX7745v13App() {

@@ -1,7 +1,6 @@
 #include "app/MainView.h"
 
 #include "app/FrameServices.h"
-#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"
@@ -15,6 +14,7 @@
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Prompts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -545,6 +545,7 @@ void CQX7745v13View::ToggleLanguage() {
 }
 
 void CQX7745v13View::ApplyLanguage() {
+    ApplyQtTranslations();
     if (m_pFrame)
         m_pFrame->RefreshRibbonTexts();
     m_pTools->ReloadTexts();

@@ -1,11 +1,14 @@
 #include "ui/Language.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QTranslator>
 #include <QVariant>
 #include <QWidget>
 
@@ -134,4 +137,17 @@ void ApplyTexts(QWidget* window, int nTemplate) {
         if (!text.isEmpty())
             SetWidgetText(w, text);
     }
+}
+
+void ApplyQtTranslations() {
+    static QTranslator* chinese = nullptr;
+    static bool loaded = false;
+    if (!chinese) {
+        chinese = new QTranslator(QCoreApplication::instance());
+        loaded =
+            chinese->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    }
+    QCoreApplication::removeTranslator(chinese);
+    if (loaded && !IsEnglish())
+        QCoreApplication::installTranslator(chinese);
 }

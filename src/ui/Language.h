@@ -37,3 +37,8 @@ void ApplyTexts(QWidget* window, int nTemplate);
 
 // Sets the text of a label, button, check box, radio or group box; other widgets are left alone.
 void SetWidgetText(QWidget* widget, const QString& text);
+
+// Qt's own texts (the Yes/No/Cancel of message boxes, the file dialogs) in the current language: the
+// Chinese catalogue of Qt is installed while g_nLanguage is 0 and removed for English. Without the
+// catalogue on the system Qt's texts stay English.
+void ApplyQtTranslations();

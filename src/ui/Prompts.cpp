@@ -1,11 +1,50 @@
 #include "ui/Prompts.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QSpacerItem>
 
 namespace {
 PromptHooks g_hooks;
 const char* const kModeFilter = "Mode Files (*.vm3zt)";
+
+// The window icon and the minimise, maximise and close buttons of a title bar, and its margins.
+constexpr int kTitleBarReserve = 150;
+constexpr const char* kFittedProperty = "m7qCaptionFitted";
+
+// Widens a message box to its caption as it is shown: the box sizes itself to its text only.
+class CCaptionFitter : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* box = qobject_cast<QMessageBox*>(watched);
+                box && !box->property(kFittedProperty).toBool()) {
+                box->setProperty(kFittedProperty, true);
+                if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+                    grid->addItem(new QSpacerItem(CaptionWidth(box->windowTitle()), 0, QSizePolicy::Fixed),
+                                  grid->rowCount(), 0, 1, grid->columnCount());
+            }
+        return QObject::eventFilter(watched, event);
+    }
+};
 } // namespace
+
+int CaptionWidth(const QString& caption) {
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true); // window managers draw titles bold
+    return QFontMetrics(font).horizontalAdvance(caption) + kTitleBarReserve;
+}
+
+void FitMessageBoxesToCaptions() {
+    static CCaptionFitter* fitter = nullptr;
+    if (fitter || !qApp)
+        return;
+    fitter = new CCaptionFitter;
+    fitter->setParent(qApp);
+    qApp->installEventFilter(fitter);
+}
 
 void SetPromptHooks(PromptHooks hooks) {
     g_hooks = std::move(hooks);

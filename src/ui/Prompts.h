@@ -17,6 +17,12 @@ struct PromptHooks {
     std::function<QString(bool save, const QString& defaultName)> file;
 };
 
+// Every message box of the application is made at least wide enough for its caption in a window
+// title bar, with the title bar's icon and buttons beside it. Installed once, application-wide.
+void FitMessageBoxesToCaptions();
+// The width a message box needs for `caption` in its title bar.
+int CaptionWidth(const QString& caption);
+
 // Installs test answers; an empty hook restores the real dialogs.
 void SetPromptHooks(PromptHooks hooks);
 

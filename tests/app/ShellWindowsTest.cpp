@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -176,6 +177,30 @@ TEST_F(ShellWindowsTest, TheRibbonOpensTheSmartPlugWindowAgainAfterItClosed) {
     view->ToggleLanguage();
     EXPECT_EQ(button->text(), QStringLiteral("Smart plug"));
     view->ToggleLanguage();
+}
+
+TEST_F(ShellWindowsTest, MessageBoxesSpeakTheConsolesLanguageAndFitTheirCaptions) {
+    auto buttonTexts = [] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("x"), QStringLiteral("x"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return QStringList{box.button(QMessageBox::Yes)->text(), box.button(QMessageBox::No)->text(),
+                           box.button(QMessageBox::Cancel)->text()};
+    };
+    view->ApplyLanguage(); // Chinese, as at a start in Chinese
+    EXPECT_EQ(buttonTexts(), (QStringList{QString::fromUtf8("是(&Y)"), QString::fromUtf8("否(&N)"),
+                                          QString::fromUtf8("取消")}));
+    view->ToggleLanguage();
+    EXPECT_EQ(buttonTexts(),
+              (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("Cancel")}));
+    view->ToggleLanguage();
+    EXPECT_EQ(buttonTexts().value(0), QString::fromUtf8("是(&Y)"));
+
+    // A short text under a longer caption: the box is as wide as the caption's title bar.
+    const QString caption = QString::fromUtf8("文件打开错误");
+    QMessageBox box(QMessageBox::Information, caption, QStringLiteral("a.txt"), QMessageBox::Ok, frame.get());
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    EXPECT_GE(box.width(), CaptionWidth(caption));
 }
 
 TEST_F(ShellWindowsTest, EveryToolWindowIsTransientForTheFrame) {
