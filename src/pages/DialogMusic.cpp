@@ -41,6 +41,7 @@ constexpr int kGateX[4] = {33, 155, 285, 414};
 constexpr int kMeterX[4] = {25, 147, 276, 403};
 constexpr int kLabelX[4] = {3, 123, 244, 373};
 constexpr int kRadioX[4][2] = {{50, 86}, {173, 207}, {301, 337}, {429, 463}};
+constexpr int kRadioGap = 2; // pixels between set A's text and set B's circle
 
 } // namespace
 
@@ -89,7 +90,8 @@ void CDialogMusic::CreateControls() {
     }
 
     for (int k = 0; k < 4; ++k) {
-        m_pMicLabel[k] = MakeText(this, kMicLabelIds[k], Qt::AlignLeft | Qt::AlignVCenter);
+        // Against its radios, so that a set B pushed right by a wide set A stays clear of it.
+        m_pMicLabel[k] = MakeText(this, kMicLabelIds[k], Qt::AlignRight | Qt::AlignVCenter);
         QFont small = m_pMicLabel[k]->font();
         small.setPixelSize(11); // "Wireless Mic(1)" fits before its radios
         m_pMicLabel[k]->setFont(small);
@@ -102,6 +104,9 @@ void CDialogMusic::CreateControls() {
         SetCtrlId(m_pRouteB[k], kRouteBIds[k]);
         m_pRouteGroup[k]->addButton(m_pRouteA[k]);
         m_pRouteGroup[k]->addButton(m_pRouteB[k]);
+        // The labels' small font: "通道A" then fits before set B's circle.
+        m_pRouteA[k]->setFont(small);
+        m_pRouteB[k]->setFont(small);
         connect(m_pRouteA[k], &QRadioButton::clicked, this, [this, k] { OnRoute(k, true); });
         connect(m_pRouteB[k], &QRadioButton::clicked, this, [this, k] { OnRoute(k, false); });
 
@@ -178,9 +183,21 @@ void CDialogMusic::LayoutControls() {
     m_pMode[1]->setGeometry(Dlu(64, 50, 56, 14));
     m_pMode[2]->setGeometry(Dlu(123, 50, 58, 14));
     for (int k = 0; k < 4; ++k) {
-        m_pMicLabel[k]->setGeometry(Dlu(kLabelX[k], 2, kRadioX[k][0] - kLabelX[k] - 1, 10));
-        m_pRouteA[k]->setGeometry(Dlu(kRadioX[k][0], 1, kRadioX[k][1] - kRadioX[k][0], 11));
-        m_pRouteB[k]->setGeometry(Dlu(kRadioX[k][1], 1, 36, 11));
+        // At their places, each radio as wide as its text: set B moves right only as far as set A's
+        // text reaches, and the next label, against its own radios, starts after set B.
+        QRect a = Dlu(kRadioX[k][0], 1, kRadioX[k][1] - kRadioX[k][0], 11);
+        a.setWidth(m_pRouteA[k]->sizeHint().width());
+        m_pRouteA[k]->setGeometry(a);
+        // A label wider than its place reaches further left, up to the previous set B.
+        QRect label = Dlu(kLabelX[k], 2, kRadioX[k][0] - kLabelX[k] - 1, 10);
+        const int text = m_pMicLabel[k]->fontMetrics().horizontalAdvance(m_pMicLabel[k]->text());
+        const int leftmost = k > 0 ? m_pRouteB[k - 1]->geometry().right() + 1 : 0;
+        label.setLeft(std::max(leftmost, std::min(label.left(), label.right() + 1 - text)));
+        m_pMicLabel[k]->setGeometry(label);
+        QRect b = Dlu(kRadioX[k][1], 1, 36, 11);
+        b.moveLeft(std::max(b.left(), a.right() + 1 + kRadioGap));
+        b.setWidth(m_pRouteB[k]->sizeHint().width());
+        m_pRouteB[k]->setGeometry(b);
         m_pMeter[k]->setGeometry(Dlu(kMeterX[k], 15, 64, 3));
         for (int row = 0; row < 2; ++row) {
             const int y = row ? 35 : 21;
@@ -238,6 +255,7 @@ void CDialogMusic::Select(int mode) {
 
 void CDialogMusic::ReloadTexts() {
     ApplyTexts(this, kTemplate);
+    LayoutControls(); // the route radios take the widths of their new texts
     m_pEqPanel->ReloadTexts();
     m_pList->Build();
     m_pEditor->ReloadTexts();

@@ -62,6 +62,11 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
+    template <class T> T* Ctrl(int id) {
+        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
+        EXPECT_NE(w, nullptr) << "control " << id;
+        return w;
+    }
     void SetLive(int index, uint8_t value) {
         auto lock = LockStore();
         g_Param.byLiveStatus[index] = value;
@@ -277,6 +282,34 @@ TEST_F(DialogMusicTest, TheBandGridIsPaintedInTheColourOfTheMode) {
                 EXPECT_GT(GridPixels(page.get(), colours[other]), 100);
             else
                 EXPECT_EQ(GridPixels(page.get(), colours[other]), 0) << other;
+    }
+}
+
+// The route radios and the microphone labels of one row keep clear of each other in both languages:
+// each radio is as wide as its text needs, and no text runs into the next control.
+TEST_F(DialogMusicTest, RouteRadiosAndMicrophoneLabelsFitTheirTextsInBothLanguages) {
+    Open(0);
+    for (int lang : {0, 1, 0}) {
+        SCOPED_TRACE(lang);
+        g_nLanguage = lang;
+        page->ReloadTexts();
+        for (int k = 0; k < 4; ++k) {
+            SCOPED_TRACE(k);
+            auto* label = Ctrl<QLabel>(CDialogMusic::kMicLabelIds[k]);
+            auto* a = Ctrl<QRadioButton>(CDialogMusic::kRouteAIds[k]);
+            auto* b = Ctrl<QRadioButton>(CDialogMusic::kRouteBIds[k]);
+            EXPECT_EQ(a->text(), lang ? "CH A" : QString::fromUtf8("通道A"));
+            const int labelText = label->fontMetrics().horizontalAdvance(label->text());
+            EXPECT_LE(labelText, label->width());
+            EXPECT_LE(label->geometry().right(), a->geometry().left());
+            EXPECT_GE(a->width(), a->sizeHint().width());
+            EXPECT_GE(b->width(), b->sizeHint().width());
+            EXPECT_LT(a->geometry().right(), b->geometry().left());
+            if (k < 3) {
+                EXPECT_LT(b->geometry().right(),
+                          Ctrl<QLabel>(CDialogMusic::kMicLabelIds[k + 1])->geometry().left());
+            }
+        }
     }
 }
 
