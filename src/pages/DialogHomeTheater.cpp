@@ -626,6 +626,8 @@ void CDialogHomeTheater::OnPlugEvent(quint32 w, quint32 l) {
         } else if (r.bEndWait) {
             wait->FinishWait(0);
         }
+    } else if (r.finishText) {
+        Notice(*r.finishText); // the wait ended before its dialog appeared
     }
     if (r.notice)
         Notice(*r.notice);

@@ -373,6 +373,8 @@ PlugReaction CPlugOperation::OnPlugEvent(uint32_t w, uint32_t l, bool waitDialog
             endWait();
             r.bRefreshLists = true;
         } else if (low == 7) {
+            // It may fail before its wait dialog has appeared: the dialog is not to come then.
+            r.bStopTimer = true;
             r.finishText = kTextAddFailed;
         }
         break;

@@ -362,6 +362,35 @@ TEST_F(HomeTheaterTest, SceneRowsAreAddedModifiedMovedAndDeletedUpToTwentyEight)
     EXPECT_EQ(link.Count(), 0u); // nothing reaches the processor until Save
 }
 
+// Status 1, then 7 at once (no node id free), both before the wait dialog's timer has fired: no
+// dialog comes, and the failure is said. Exclusion the same.
+TEST_F(HomeTheaterTest, AnInclusionOrExclusionThatFailsAtOnceEndsTheWaitWithItsText) {
+    Open();
+    window->OpenEditor(0);
+    ASSERT_NE(window->Editor(), nullptr);
+    QTest::mouseClick(window->Editor()->OkButton(), Qt::LeftButton);
+    ASSERT_EQ(link.Count(), 1u);
+    const uint8_t include[] = {0x4A, 0x01, 0x30};
+    EXPECT_EQ(Vec(Sent()[0]), Vec(BuildZWaveFrame(include, sizeof include)));
+    ASSERT_TRUE(window->WaitPending());
+    window->OnPlugEvent(0x4A, 1);
+    window->OnPlugEvent(0x4A, 7);
+    EXPECT_FALSE(window->WaitPending());
+    EXPECT_EQ(NoticeText(), "添加失败，请重试");
+    QTest::qWait(50); // past the dialog's 0 ms delay
+    EXPECT_EQ(WaitDlg(), nullptr);
+
+    g_nLanguage = 1;
+    Click(window->PlugList(), 1075);
+    ASSERT_TRUE(window->WaitPending());
+    window->OnPlugEvent(0x4B, 1);
+    window->OnPlugEvent(0x4B, 7);
+    EXPECT_FALSE(window->WaitPending());
+    EXPECT_EQ(NoticeText(), "Remove failed,please retry");
+    QTest::qWait(50);
+    EXPECT_EQ(WaitDlg(), nullptr);
+}
+
 TEST_F(HomeTheaterTest, PlugEditorDefaultNamesAndElevenStoredCharacters) {
     Open();
     Click(window->PlugList(), 1076);

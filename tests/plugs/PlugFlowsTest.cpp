@@ -215,9 +215,10 @@ TEST_F(PlugFlowsTest, InclusionAndExclusionEvents) {
     const PlugRecordBytes record = MakePlugRecord(PLUG_SWITCH, u"开关1");
     EXPECT_EQ(Bytes(Sent()[0], 5, 28), Hex(record.begin(), record.end()));
 
-    r = op.OnPlugEvent(0x4A, 7, true);
+    // A failure ends the wait whether or not its dialog has appeared: the dialog is not to come.
+    r = op.OnPlugEvent(0x4A, 7, false);
     EXPECT_EQ(r.finishText, kTextAddFailed);
-    EXPECT_FALSE(r.bStopTimer);
+    EXPECT_TRUE(r.bStopTimer);
     EXPECT_EQ(op.OnPlugEvent(0x4A, 2, true), PlugReaction{});
 
     // Exclusion.
