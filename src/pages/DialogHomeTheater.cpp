@@ -190,6 +190,14 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(CDialogHomeTheater* window) : QWidget(w
     m_pSlider->setMinimumWidth(140);
     m_pValue = MakeLabel(this, 1008, QStringLiteral("0"));
     m_pValue->setMinimumWidth(28);
+    // The check box and the slider take turns in one row that keeps its size, so that nothing below
+    // moves when they change; only the slider starts hidden.
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_pOn), static_cast<QWidget*>(m_pSlider), static_cast<QWidget*>(m_pValue)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     m_pSlider->hide();
     m_pValue->hide();
 
@@ -322,7 +330,7 @@ int CDialogZwaveRemoter::SelectedPlug() const {
 
 void CDialogZwaveRemoter::OnPlugPicked() {
     const int kind = PlugKind(SelectedPlug());
-    m_pOn->setVisible(kind == PLUG_SWITCH);
+    m_pOn->setVisible(kind != PLUG_DIMMER);
     m_pSlider->setVisible(kind == PLUG_DIMMER);
     m_pValue->setVisible(kind == PLUG_DIMMER);
 }

@@ -135,6 +135,17 @@ CDlgZwaveEdit::CDlgZwaveEdit(QWidget* parent, IPlugWindow* window, int node)
     connect(cancel, &QPushButton::clicked, this, &QDialog::close);
 }
 
+void CDlgZwaveEdit::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    // A dialog being shown hands its focus widget a Tab focus, which selects a line edit's whole text:
+    // the caret goes back to the end of the name, so that typing adds to it.
+    if (visible) {
+        m_pName->setFocus();
+        m_pName->deselect();
+        m_pName->setCursorPosition(int(m_pName->text().size()));
+    }
+}
+
 void CDlgZwaveEdit::ReloadTexts() {
     ApplyTexts(this, kTemplatePlugEdit);
     const int kind = m_pKind->currentIndex();

@@ -48,6 +48,7 @@ public:
     QPushButton* OkButton() const { return m_pOk; }
     void ReloadTexts();
     void Confirm();
+    void setVisible(bool visible) override;
 
 private:
     IPlugWindow* m_pWindow;

@@ -391,6 +391,51 @@ TEST_F(HomeTheaterTest, AnInclusionOrExclusionThatFailsAtOnceEndsTheWaitWithItsT
     EXPECT_EQ(WaitDlg(), nullptr);
 }
 
+TEST_F(HomeTheaterTest, ThePlugEditorPutsTheCaretAtTheEndOfTheName) {
+    Open();
+    for (int node : {0, 3}) {
+        SCOPED_TRACE(node);
+        window->OpenEditor(node);
+        CDlgZwaveEdit* editor = window->Editor();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
+        QLineEdit* name = editor->Name();
+        EXPECT_EQ(editor->focusWidget(), name);
+        EXPECT_FALSE(name->hasSelectedText());
+        EXPECT_EQ(name->cursorPosition(), name->text().size());
+        const QString before = name->text();
+        QTest::keyClicks(name, "x");
+        EXPECT_EQ(name->text(), before + "x"); // typing adds to the name
+        editor->close();
+    }
+}
+
+// Only the slider starts hidden; the check box and the slider take turns in a row that keeps its size.
+TEST_F(HomeTheaterTest, TheSceneEditorShowsTheCheckBoxOrTheSliderWithoutMovingTheButtons) {
+    Open();
+    window->ShowPage(1);
+    CDialogZwaveRemoter* scenes = Scenes();
+    auto* on = qobject_cast<QWidget*>(FindCtrl(scenes, 1045));
+    auto* slider = qobject_cast<QWidget*>(FindCtrl(scenes, 1014));
+    auto* add = ButtonOf(scenes, 1068);
+    auto* plugs = qobject_cast<QComboBox*>(FindCtrl(scenes, 1134));
+    ASSERT_TRUE(on && slider && add && plugs);
+    ASSERT_EQ(plugs->currentIndex(), -1);
+    EXPECT_TRUE(on->isVisible());
+    EXPECT_FALSE(slider->isVisible());
+    const QRect place = add->geometry();
+    plugs->setCurrentIndex(plugs->findData(3)); // the dimmer
+    QCoreApplication::sendPostedEvents();       // the layout
+    EXPECT_FALSE(on->isVisible());
+    EXPECT_TRUE(slider->isVisible());
+    EXPECT_EQ(add->geometry(), place);
+    plugs->setCurrentIndex(plugs->findData(2)); // a switch
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(on->isVisible());
+    EXPECT_FALSE(slider->isVisible());
+    EXPECT_EQ(add->geometry(), place);
+}
+
 TEST_F(HomeTheaterTest, PlugEditorDefaultNamesAndElevenStoredCharacters) {
     Open();
     Click(window->PlugList(), 1076);
