@@ -45,11 +45,15 @@ SlotUserValue SlotUser(int slot) {
     }
 }
 
+bool SlotIsDumped(int slot) {
+    return slot >= 0 && slot < SET_COUNT && slot != 6 && slot != 14; // 6 and 14 are unused
+}
+
 std::string DumpNumber(double v) {
     if (!std::isfinite(v))
         return "null";
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6g", v);
+    std::snprintf(buf, sizeof buf, "%.6g", v + 0.0); // + 0.0: no "-0"
     return buf;
 }
 
@@ -109,8 +113,8 @@ std::string DumpText() {
     std::ostringstream out;
     out << "[slots]\n";
     for (int s = 0; s < SET_COUNT; ++s) {
-        if (s == 6 || s == 14)
-            continue; // unused
+        if (!SlotIsDumped(s))
+            continue;
         const SlotUserValue u = SlotUser(s);
         out << SlotName(s) << " = " << Num(u.value) << (u.unit[0] ? " " : "") << u.unit << "\n";
     }
@@ -119,8 +123,9 @@ std::string DumpText() {
         for (int b = 0; b < eq.bands; ++b) {
             const BandValues v = ReadBand(eq.group, eq.first + b);
             char line[128];
-            std::snprintf(line, sizeof line, "band %2d: %+5.1f dB %6.0f Hz Q %.3f %s\n", b, v.fGain, v.fFreq,
-                          v.fQ, SectionTypeName(v.nType).c_str());
+            // Numbered from 1, as eq show and the band editor number them; + 0.0f: no "-0.0".
+            std::snprintf(line, sizeof line, "band %2d: %+5.1f dB %6.0f Hz Q %.3f %s\n", b + 1,
+                          v.fGain + 0.0f, v.fFreq + 0.0f, v.fQ + 0.0f, SectionTypeName(v.nType).c_str());
             out << line;
         }
     }
@@ -143,7 +148,7 @@ std::string DumpJson() {
     out << "{\"slots\":{";
     bool first = true;
     for (int s = 0; s < SET_COUNT; ++s) {
-        if (s == 6 || s == 14)
+        if (!SlotIsDumped(s))
             continue;
         out << (first ? "" : ",") << JsonString(SlotName(s)) << ":" << Num(SlotUser(s).value);
         first = false;
@@ -154,8 +159,9 @@ std::string DumpJson() {
         out << (first ? "" : ",") << "{\"name\":" << JsonString(eq.name) << ",\"bands\":[";
         for (int b = 0; b < eq.bands; ++b) {
             const BandValues v = ReadBand(eq.group, eq.first + b);
-            out << (b ? "," : "") << "{\"gain_db\":" << Num(v.fGain) << ",\"freq_hz\":" << Num(v.fFreq)
-                << ",\"q\":" << Num(v.fQ) << ",\"type\":" << JsonString(SectionTypeName(v.nType)) << "}";
+            out << (b ? "," : "") << "{\"band\":" << b + 1 << ",\"gain_db\":" << Num(v.fGain)
+                << ",\"freq_hz\":" << Num(v.fFreq) << ",\"q\":" << Num(v.fQ)
+                << ",\"type\":" << JsonString(SectionTypeName(v.nType)) << "}";
         }
         out << "]}";
         first = false;

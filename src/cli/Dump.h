@@ -12,6 +12,8 @@ struct SlotUserValue {
     const char* unit;
 };
 SlotUserValue SlotUser(int slot);
+// The slots dump prints (all but the two unused ones); their names are the names get and set take.
+bool SlotIsDumped(int slot);
 std::string DumpNumber(double v);                 // "%.6g"; "null" when not finite
 std::string DumpJsonString(const std::string& s); // quoted and escaped
 std::string DumpText();
