@@ -137,13 +137,15 @@ std::array<float, 5> EncodeBiquadBlock(const BiquadCoeffs& c) {
             static_cast<float>(c.b1), static_cast<float>(c.b2)};
 }
 
+uint16_t EncodeBandQ(double q) {
+    return Code16(std::round(q * 1000));
+}
+
 BandRecordBytes EncodeBandRecord(float gainDb, float freqHz, float q, int type) {
-    // The Q product is taken in single precision on purpose: 1.414 must give 1414.
-    const float qCode = q * 1000.0f;
     BandRecordBytes r{};
     PutU16(&r[0], Code16((static_cast<double>(gainDb) + 0.05 + 15) * 10));
     PutU16(&r[2], Code16(freqHz));
-    PutU16(&r[4], Code16(qCode));
+    PutU16(&r[4], EncodeBandQ(q));
     r[6] = static_cast<uint8_t>(type < 0 ? 0 : type > 255 ? 255 : type);
     return r;
 }

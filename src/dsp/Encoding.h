@@ -52,6 +52,10 @@ struct BandValues {
     float fQ;
     int nType;
 };
+// The record's Q code, the one Q encoder of every band write: Q × 1000 to the nearest whole number
+// (held to 0..65535), so that a Q of three decimals, typed, imported or read back from a record,
+// lands on its own code. Truncating the single-precision product would store 0.251 as 250.
+uint16_t EncodeBandQ(double q);
 BandRecordBytes EncodeBandRecord(float gainDb, float freqHz, float q, int type);
 BandValues DecodeBandRecord(const uint8_t* record);
 

@@ -163,7 +163,17 @@ TEST(Encoding, BandRecord) {
     EXPECT_EQ(top.fQ, 65.535f);
     EXPECT_EQ(top.nType, 255);
 
-    // Every 0.1 dB step read back is written again unchanged.
+    // Q goes to the nearest code: a typed 0.251 is 251, not the 250 of a truncated float product.
+    EXPECT_EQ(EncodeBandQ(0.251f), 251);
+    EXPECT_EQ(EncodeBandQ(2.3456), 2346);
+    EXPECT_EQ(EncodeBandQ(2.3454), 2345);
+    EXPECT_EQ(EncodeBandQ(std::nan("")), 0);
+    // Every Q code read back is written again unchanged, as is every 0.1 dB step.
+    for (int code = 0; code <= 65535; ++code) {
+        const BandRecordBytes r = Bytes({0x00, 0x96, 0x03, 0xE8, code >> 8, code & 0xFF, 1});
+        const BandValues d = DecodeBandRecord(r.data());
+        ASSERT_EQ(EncodeBandRecord(d.fGain, d.fFreq, d.fQ, d.nType), r) << code;
+    }
     for (int code = 0; code <= 300; ++code) {
         const BandRecordBytes r = Bytes({code >> 8, code & 0xFF, 0x03, 0xE8, 0x05, 0x86, 1});
         const BandValues d = DecodeBandRecord(r.data());

@@ -126,7 +126,8 @@ TEST_F(DialogOutputTest, BandChangeGoesToTheLinkedChannelsInOrder) {
         const Report& mem = sent[2 * k];
         EXPECT_EQ(mem[1], CMD_MEM_WRITE);
         EXPECT_EQ(GetBE16(&mem[2]), static_cast<uint32_t>(406 + 105 * c + 7 * 3));
-        EXPECT_EQ(Bytes(mem, 4, 8), (std::vector<uint8_t>{7, 0x00, 0xC3, 0x04, 0xD2, 0x09, 0x29, 0x01}));
+        // Q 2.3456 goes to the nearest code, 2346.
+        EXPECT_EQ(Bytes(mem, 4, 8), (std::vector<uint8_t>{7, 0x00, 0xC3, 0x04, 0xD2, 0x09, 0x2A, 0x01}));
         const Report& par = sent[2 * k + 1];
         EXPECT_EQ(Bytes(par, 1, 5),
                   (std::vector<uint8_t>{CMD_SET_PARAM, 0, static_cast<uint8_t>(5 + c), 3, 5}));
