@@ -235,14 +235,28 @@ std::string ShownText(const ScriptJob& job) {
     }
 }
 
+int SlotValueNow(int slot) {
+    auto lock = LockStore();
+    return g_Param.nSetting[slot];
+}
+
 // The job's edits, as the window makes them; each item (a setting, a band) is announced first.
 EqApplyResult ApplyEdits(const ScriptJob& job,
                          const std::function<void(const std::string&)>& beforeItem = {}) {
-    if (job.kind == ScriptJob::Kind::EqImport)
-        return ApplyEqBands(job.nEq, job.filters.bands, [&beforeItem](int b) {
+    if (job.kind == ScriptJob::Kind::EqImport) {
+        const EqApplyResult r = ApplyEqBands(job.nEq, job.filters.bands, [&beforeItem](int b) {
             if (beforeItem)
                 beforeItem("band " + std::to_string(b + 1));
         });
+        // --preamp apply: the channel's level goes down by the filters' Preamp, after the bands.
+        const int level = EqLevelSlot(job.nEq);
+        if (r.bOk && job.bApplyPreamp && job.filters.fPreampDb < 0 && SlotValueNow(level) > 0) {
+            if (beforeItem)
+                beforeItem(SlotName(level));
+            LowerLevelForPreamp(job.nEq, job.filters.fPreampDb);
+        }
+        return r;
+    }
     for (const ScriptSet& set : job.sets) {
         if (beforeItem)
             beforeItem(SlotName(set.nSlot));
@@ -266,6 +280,11 @@ void PrintImported(const ScriptJob& job, const EqApplyResult& r) {
               << " into " << kEqShortNames[job.nEq] << " (" << r.nBandsWritten << " bands written)\n";
     if (r.bCrossoverKept)
         std::cout << "band " << kCrossoverBand + 1 << " keeps its crossover: no filter line names it\n";
+    if (job.bApplyPreamp && job.filters.fPreampDb < 0) {
+        auto lock = LockStore();
+        std::cout << SlotLine(EqLevelSlot(job.nEq)) << " (lowered for the filters' Preamp "
+                  << DumpNumber(job.filters.fPreampDb) << " dB)\n";
+    }
 }
 
 // Shows a job's text, or, for an edit, prints what it set.
@@ -381,10 +400,24 @@ bool IsScriptCommand(const std::string& command) {
     return command == "get" || command == "set" || command == "eq";
 }
 
-int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& job) {
+int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& job) {
     job = ScriptJob{};
     job.bJson = bJson;
+    // "--preamp apply" (eq import) comes through among the arguments.
+    std::vector<std::string> args;
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (given[i] != "--preamp") {
+            args.push_back(given[i]);
+            continue;
+        }
+        if (i + 1 >= given.size() || given[i + 1] != "apply")
+            return UsageError("--preamp takes apply");
+        job.bApplyPreamp = true;
+        ++i;
+    }
     const std::string& cmd = args.at(0);
+    if (job.bApplyPreamp && (cmd != "eq" || args.size() < 2 || args[1] != "import"))
+        return UsageError("--preamp apply belongs to eq import");
     if (cmd == "get") {
         job.kind = ScriptJob::Kind::Get;
         if (args.size() < 2)
@@ -441,6 +474,9 @@ int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& j
     }
     if (job.nEq < 0)
         return UsageError("unknown equaliser \"" + args[2] + "\"; the equalisers are " + EqShortNameList());
+    if (job.bApplyPreamp && EqLevelSlot(job.nEq) < 0)
+        return UsageError(std::string(kEqShortNames[job.nEq]) +
+                          " has no level of its own; --preamp apply works on out1..out8");
     if (job.kind == ScriptJob::Kind::EqImport) {
         job.filters = ReadFilterFile(job.strPath, EqUserBands(job.nEq));
         const std::string where = job.strPath + ": ";
@@ -452,6 +488,16 @@ int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& j
         }
         for (const FilterTextNote& w : job.filters.warnings)
             std::cerr << "m7qctl: " << where << FormatFilterNote(w) << "\n";
+        const double preamp = job.filters.fPreampDb;
+        if (job.filters.nPreampLine > 0 && !(job.bApplyPreamp && preamp < 0))
+            std::cerr << "m7qctl: " << where
+                      << FormatFilterNote({job.filters.nPreampLine, PreampNote(job.nEq, preamp)})
+                      << (preamp < 0 && EqLevelSlot(job.nEq) >= 0 && !job.bApplyPreamp
+                              ? ", or add --preamp apply"
+                              : "")
+                      << "\n";
+        else if (job.bApplyPreamp && job.filters.nPreampLine == 0)
+            std::cerr << "m7qctl: " << where << "no Preamp line; --preamp apply changes no level\n";
     }
     return kExitOk;
 }

@@ -29,6 +29,7 @@ struct ScriptJob {
     int nEq = -1;                // eq: EQ number 0..14
     std::string strPath;         // eq export / import: the filter file
     FilterTextResult filters;    // eq import: read before anything is opened
+    bool bApplyPreamp = false;   // eq import --preamp apply: lower the channel's level by the Preamp
 };
 
 // Checks the command line (args[0] is the command), resolves names, converts values and reads the

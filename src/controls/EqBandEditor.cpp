@@ -560,6 +560,9 @@ EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path) {
     QStringList warnings;
     for (const FilterTextNote& note : read.warnings)
         warnings << QString::fromStdString(FormatFilterNote(note));
+    if (read.nPreampLine > 0)
+        warnings << QString::fromStdString(
+            FormatFilterNote({read.nPreampLine, PreampNote(eqs.front(), read.fPreampDb)}));
     return {true, warnings.join(QLatin1Char('\n'))};
 }
 

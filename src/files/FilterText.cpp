@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <numbers>
 #include <optional>
 
 namespace {
@@ -132,8 +133,8 @@ struct TypeName {
     int nType;
 };
 constexpr TypeName kTypeNames[] = {
-    {"PK", EQ_PEQ}, {"PEQ", EQ_PEQ}, {"LS", EQ_LS},  {"LSC", EQ_LS}, {"HS", EQ_HS},
-    {"HSC", EQ_HS}, {"LP", EQ_LP},   {"LPQ", EQ_LP}, {"HP", EQ_HP},  {"HPQ", EQ_HP},
+    {"PK", EQ_PEQ}, {"PEQ", EQ_PEQ}, {"LS", EQ_LS}, {"LSC", EQ_LS}, {"LSQ", EQ_LS}, {"HS", EQ_HS},
+    {"HSC", EQ_HS}, {"HSQ", EQ_HS},  {"LP", EQ_LP}, {"LPQ", EQ_LP}, {"HP", EQ_HP},  {"HPQ", EQ_HP},
 };
 
 std::optional<int> TypeOf(std::string_view word) {
@@ -147,10 +148,27 @@ bool CarriesGain(int type) {
     return type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
 }
 
-// Q of a bandwidth in octaves.
+// Q of a bandwidth in octaves between the half-gain points.
 double QOfOctaves(double n) {
     const double p = std::exp2(n);
     return std::sqrt(p) / (p - 1);
+}
+
+// "BW/60 N": a bandwidth between the half-gain points of fc · N/60 · √2 Hz, as the programs that
+// write it define it; so Q = fc / bandwidth.
+double QOfBw60(double n) {
+    return 60 / (n * std::numbers::sqrt2);
+}
+
+// The shelf Q that gives a fixed-slope shelf of `gainDb`. 6 dB per octave: Q = 1 / (√A + 1/√A),
+// A = 10^(G/40), at which the processor's second-order shelf is exactly the first-order shelf (its
+// numerator and denominator share a root). 12 dB per octave: Q = 1/√2, the steepest shelf that
+// rises without overshoot.
+double ShelfQOfSlope(int slopeDb, double gainDb) {
+    if (slopeDb == 12)
+        return std::numbers::sqrt2 / 2;
+    const double rootA = std::pow(10.0, gainDb / 80);
+    return 1 / (rootA + 1 / rootA);
 }
 
 std::string Num(double v) {
@@ -207,15 +225,10 @@ struct LineParse {
     std::vector<std::string> warnings;
 };
 
-// The float for a Q the text gives: a Q of three decimals must land on its own record code, which
-// is taken from the single-precision product (0.251f * 1000 is 250.99998).
-float RecordQ(double q) {
-    float f = static_cast<float>(q);
-    const double code = std::round(q * 1000);
-    if (std::fabs(q * 1000 - code) < 1e-6)
-        for (int step = 0; step < 4 && std::trunc(f * 1000.0f) < code; ++step)
-            f = std::nextafter(f, 1e9f);
-    return f;
+std::string HeldWarning(const char* what, double v, double lo, double hi, double held, const char* unit,
+                        int decimals) {
+    return std::string(what) + " " + Num(v) + unit + " is outside " + Fixed(lo, decimals) + unit + " to " +
+           Fixed(hi, decimals) + unit + "; held to " + Fixed(held, decimals) + unit;
 }
 
 // Holds v within [lo, hi]; a warning names the value and the limit.
@@ -223,9 +236,16 @@ double Hold(double v, double lo, double hi, const char* what, const char* unit, 
             std::vector<std::string>& warnings) {
     const double held = std::clamp(v, lo, hi);
     if (held != v)
-        warnings.push_back(std::string(what) + " " + Num(v) + unit + " is outside " + Fixed(lo, decimals) +
-                           unit + " to " + Fixed(hi, decimals) + unit + "; held to " + Fixed(held, decimals) +
-                           unit);
+        warnings.push_back(HeldWarning(what, v, lo, hi, held, unit, decimals));
+    return held;
+}
+
+// Q is held in the record's units: a Q that lands on the code of a limit (0.1 is code 100) is within it.
+float HoldQ(double q, float lo, float hi, std::vector<std::string>& warnings) {
+    const float f = static_cast<float>(q);
+    const float held = EncodeBandQ(f) < EncodeBandQ(lo) ? lo : EncodeBandQ(f) > EncodeBandQ(hi) ? hi : f;
+    if (held != f)
+        warnings.push_back(HeldWarning("Q", q, lo, hi, held, "", 3));
     return held;
 }
 
@@ -243,6 +263,7 @@ LineParse ParseFilterBody(std::string_view body) {
         return r;
     }
     int type = EQ_OFF;
+    int slope = 0; // a fixed-slope shelf: 6 or 12 dB per octave
     size_t at = 1;
     if (at < w.size()) {
         const std::string& t = w[at++];
@@ -250,11 +271,26 @@ LineParse ParseFilterBody(std::string_view body) {
             r.bOn = false;
         } else if (const std::optional<int> known = TypeOf(t)) {
             type = *known;
+            // "LS 6dB", "HS 12dB": a slope instead of a Q.
+            const bool plainShelf = IEquals(t, "LS") || IEquals(t, "HS");
+            if (plainShelf && at + 1 < w.size() && IEquals(w[at + 1], "dB")) {
+                if (const std::optional<double> v = ParseNumber(w[at])) {
+                    if (*v != 6 && *v != 12) {
+                        r.strError = t + " " + w[at] + "dB: the processor's shelves make " + t + " 6dB and " +
+                                     t + " 12dB slopes, or a shelf with a Q (" + t + "C, " + t + "Q)";
+                        return r;
+                    }
+                    slope = static_cast<int>(*v);
+                    at += 2;
+                }
+            }
         } else if (!r.bOn && IsAlpha(t[0])) {
             // An off filter of a type we do not make changes nothing of it: it is only off.
         } else if (IsAlpha(t[0])) {
-            r.strError = "the processor cannot make " + t +
-                         " filters; it makes PK (PEQ), LS (LSC), HS (HSC), LP (LPQ) and HP (HPQ)";
+            r.strError =
+                "the processor cannot make " + t +
+                " filters; it makes PK (PEQ), LS (LSC, LSQ, LS 6dB, LS 12dB), HS (HSC, HSQ, HS 6dB, HS "
+                "12dB), LP (LPQ) and HP (HPQ)";
             return r;
         } else {
             r.strError = "\"" + t + "\" is not a filter type";
@@ -285,6 +321,20 @@ LineParse ParseFilterBody(std::string_view body) {
                 r.strError = std::string(name) + " is given twice";
             return slot.has_value();
         };
+        // A bandwidth, in octaves or in sixtieths: the Q it stands for.
+        auto bandwidth = [&](const char* name, double most, double (*toQ)(double)) {
+            if (twice(q, "Q or BW"))
+                return false;
+            const std::optional<double> n = value(name);
+            if (!n)
+                return false;
+            if (!(*n > 0) || *n > most) {
+                r.strError = std::string("a bandwidth of ") + name + " " + Num(*n) + " cannot be made";
+                return false;
+            }
+            q = toQ(*n);
+            return true;
+        };
         if (IEquals(key, "Fc")) {
             if (twice(fc, "Fc") || !(fc = value("Fc")))
                 return r;
@@ -301,20 +351,15 @@ LineParse ParseFilterBody(std::string_view body) {
             if (twice(q, "Q") || !(q = value("Q")))
                 return r;
         } else if (IEquals(key, "BW")) {
-            if (twice(q, "Q or BW"))
-                return r;
             if (at < w.size() && IEquals(w[at], "Oct"))
                 ++at;
-            const std::optional<double> oct = value("BW Oct");
-            if (!oct)
+            if (!bandwidth("BW Oct", 10, QOfOctaves))
                 return r;
-            if (!(*oct > 0) || *oct > 10) {
-                r.strError = "a bandwidth of " + Num(*oct) + " octaves cannot be made";
+        } else if (IEquals(key, "BW/60")) {
+            if (!bandwidth("BW/60", 600, QOfBw60))
                 return r;
-            }
-            q = QOfOctaves(*oct);
         } else {
-            r.strError = "\"" + key + "\" is not Fc, Gain, Q or BW";
+            r.strError = "\"" + key + "\" is not Fc, Gain, Q, BW Oct or BW/60";
             return r;
         }
     }
@@ -334,25 +379,32 @@ LineParse ParseFilterBody(std::string_view body) {
             return r;
         }
         if (type == EQ_PEQ && !q) {
-            r.strError = "PK needs Q (or BW Oct)";
+            r.strError = "PK needs Q (or BW Oct, BW/60)";
             return r;
         }
         if (!CarriesGain(type) && gain && *gain != 0)
             r.warnings.push_back(std::string(name) + " has no gain; Gain " + Num(*gain) + " dB is read past");
-        if (!q)
-            q = 0.707; // the shelf and pass filters' usual form
+        if (slope && q)
+            r.warnings.push_back(std::string(name) + " " + std::to_string(slope) +
+                                 "dB has the Q of its slope; the Q given is read past");
+        if (!q || slope)
+            q = 0.707; // the shelf and pass filters' usual form; a slope sets its own below
     }
 
     EqBandSetting& b = r.band;
     b.nType = r.bOn ? type : EQ_OFF;
-    if (b.nType != EQ_OFF && CarriesGain(b.nType))
+    // An off band keeps the gain it has unless the line gives one: it shapes nothing while off.
+    b.bKeepGain = b.nType == EQ_OFF && !gain;
+    if (gain && (b.nType == EQ_OFF || CarriesGain(b.nType)))
         b.fGain = static_cast<float>(Hold(*gain, kBandGainMin, kBandGainMax, "Gain", " dB", 1, r.warnings));
     if (fc)
         b.fFreq = static_cast<float>(Hold(*fc, kBandFreqMin, kBandFreqMax, "Fc", " Hz", 0, r.warnings));
+    if (slope)
+        q = ShelfQOfSlope(slope, b.fGain);
     if (q) {
         // An off band may keep a PEQ's Q: it shapes nothing while off.
         const float qMax = b.nType == EQ_OFF ? kBandQMaxPeq : BandQMax(b.nType);
-        b.fQ = RecordQ(Hold(*q, kBandQMin, qMax, "Q", "", 3, r.warnings));
+        b.fQ = HoldQ(*q, kBandQMin, qMax, r.warnings);
     }
     r.bOk = true;
     return r;
@@ -394,8 +446,16 @@ FilterTextResult ParseFilterText(std::string_view text, int nBands) {
         line = Trim(line);
         if (line.empty())
             continue;
-        if (IStartsWith(line, "preamp") && Trim(line.substr(6)).starts_with(':'))
+        if (IStartsWith(line, "preamp") && Trim(line.substr(6)).starts_with(':')) {
+            // "Preamp: -5.5 dB": the headroom the filters need. Several lines add up.
+            const std::vector<std::string> w = Words(Trim(line.substr(6)).substr(1));
+            const std::optional<double> db = w.empty() ? std::nullopt : ParseNumber(w[0]);
+            if (!db || w.size() > 2 || (w.size() == 2 && !IEquals(w[1], "dB")))
+                return fail(lineNo, "a Preamp line takes a gain in dB, such as \"Preamp: -5.5 dB\"");
+            result.fPreampDb += *db;
+            result.nPreampLine = lineNo;
             continue;
+        }
         std::optional<int> number;
         std::string_view body;
         bool filterLike = false;
@@ -454,7 +514,17 @@ std::string WriteFilterText(std::span<const EqBandSetting> bands, std::string_vi
                 out += head + "OFF None\n"; // keeps the places of the bands after it
             continue;
         }
+        // An off band keeps its values in the text when the text can hold them, so that importing
+        // the export gives the same record back.
+        const bool offInRange = b.fFreq >= kBandFreqMin && b.fFreq <= kBandFreqMax &&
+                                EncodeBandQ(b.fQ) >= EncodeBandQ(kBandQMin) &&
+                                EncodeBandQ(b.fQ) <= EncodeBandQ(kBandQMaxPeq) && b.fGain >= kBandGainMin &&
+                                b.fGain <= kBandGainMax;
         switch (b.nType) {
+        case EQ_OFF:
+            out +=
+                head + (offInRange ? "OFF PK " + fc + " " + gain + " " + q : std::string("OFF None")) + "\n";
+            break;
         case EQ_PEQ:
             out += head + "ON PK " + fc + " " + gain + " " + q + "\n";
             break;

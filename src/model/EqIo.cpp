@@ -1,10 +1,12 @@
 #include "model/EqIo.h"
 
 #include "model/Compound.h"
+#include "model/Setters.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 
 const std::array<const char*, kEqNumberCount> kEqShortNames = {
     "mic-a", "mic-b", "reverb-a", "reverb-b", "echo-a", "echo-b", "music", "out1",
@@ -129,8 +131,10 @@ EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands,
         const EqBandSetting s = b < static_cast<int>(bands.size()) ? bands[b] : EqBandSetting{};
         const BandValues now = ReadBand(info.nGroup, info.nFirstBand + b);
         const int type = std::clamp(s.nType, static_cast<int>(EQ_OFF), static_cast<int>(EQ_HS));
-        const float gain = CarriesGain(type) && std::isfinite(s.fGain)
-                               ? std::clamp(s.fGain, kBandGainMin, kBandGainMax)
+        // An off band may hold a gain (it shapes nothing while off): a filter text's off line keeps it.
+        const float given = type == EQ_OFF && s.bKeepGain ? now.fGain : s.fGain;
+        const float gain = (CarriesGain(type) || type == EQ_OFF) && std::isfinite(given)
+                               ? std::clamp(given, kBandGainMin, kBandGainMax)
                                : 0.0f;
         float freq = s.fFreq > 0 ? s.fFreq : now.fFreq;
         float q = s.fQ > 0 ? s.fQ : now.fQ;
@@ -148,4 +152,42 @@ EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands,
         ++result.nBandsWritten;
     }
     return result;
+}
+
+int EqLevelSlot(int eq) {
+    return IsOutputEq(eq) ? SET_OUT_LEVEL + (eq - EQ_OUT1) : -1;
+}
+
+std::string PreampNote(int eq, double preampDb) {
+    char db[32];
+    std::snprintf(db, sizeof db, "%.1f dB", std::fabs(preampDb));
+    if (!(preampDb < 0))
+        return std::string("Preamp ") + (preampDb > 0 ? "+" : "") + db + ": the filters need no headroom";
+    std::string note = std::string("Preamp -") + db + ": the filters raise the signal by up to " + db +
+                       " and need that much headroom, which the import does not make by itself; ";
+    const int slot = EqLevelSlot(eq);
+    if (slot >= 0)
+        return note + "lower the channel's level " + SlotName(slot) + " by " + db +
+               " (the level slider of the sound-field page)";
+    return note + "this equaliser has no level of its own: lower what feeds it by " + db;
+}
+
+PreampResult LowerLevelForPreamp(int eq, double preampDb) {
+    PreampResult r;
+    r.nSlot = EqLevelSlot(eq);
+    if (r.nSlot < 0)
+        return r;
+    r.bOk = true;
+    {
+        auto lock = LockStore();
+        r.nOld = r.nNew = g_Param.nSetting[r.nSlot];
+    }
+    if (!(preampDb < 0) || r.nOld <= 0)
+        return r;
+    // The level is a linear factor (100 % passes the signal unchanged); rounding down makes at
+    // least the headroom asked for.
+    const double lowered = r.nOld * std::pow(10.0, preampDb / 20);
+    r.nNew = static_cast<int>(std::floor(lowered + 1e-9));
+    SetSlot(r.nSlot, r.nNew);
+    return r;
 }

@@ -32,13 +32,14 @@ float BandQMax(int type); // 30 for PEQ, 2 for every other type
 // One band as a filter list names it, or as an export shows it.
 struct EqBandSetting {
     int nType = EQ_OFF; // 0..5
-    float fGain = 0;    // dB; only PEQ, LS and HS carry a gain
+    float fGain = 0;    // dB; PEQ, LS and HS carry a gain, and an off band may keep one
     float fFreq = 0;    // Hz; 0 keeps the band's own frequency
     float fQ = 0;       // 0 keeps the band's own Q
     int nLine = 0;      // text line that set the band; 0 when no filter named it
     // Export only: non-empty when the band holds what a plain band type cannot say (a crossover, a
     // section code above 5); names it.
     std::string strSpecial;
+    bool bKeepGain = false; // an off band that keeps the gain the band has
 };
 
 // Band `band` (0-based) of EQ `eq` as stored. A crossover on an output channel's band 9, or a section
@@ -64,3 +65,18 @@ struct EqApplyResult {
 // `beforeBand`, when given, is called before each band's writes (a tool counting what got through).
 EqApplyResult ApplyEqBands(int eq, std::span<const EqBandSetting> bands,
                            const std::function<void(int band)>& beforeBand = {});
+
+// The level a filter text's Preamp lowers: an output channel's SET_OUT_LEVEL; -1 for the equalisers
+// that have no level of their own (microphone sets, effects, music).
+int EqLevelSlot(int eq);
+// What a Preamp of `preampDb` asks for, and how to get it, for the import of EQ `eq`.
+std::string PreampNote(int eq, double preampDb);
+
+struct PreampResult {
+    bool bOk = false; // false: the equaliser has no level (nothing changed)
+    int nSlot = -1;
+    int nOld = 0, nNew = 0; // per cent
+};
+// Lowers the level of EQ `eq` by -preampDb dB at least (the level is a linear factor in whole per cent,
+// rounded down), stored and sent as the window's level slider does. A preamp of 0 dB or more changes nothing.
+PreampResult LowerLevelForPreamp(int eq, double preampDb);

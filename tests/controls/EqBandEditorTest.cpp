@@ -763,3 +763,43 @@ TEST_F(FilterFileMenuTest, ExportWritesTheShownEqForAnImportToGiveBack) {
 }
 
 } // namespace
+
+TEST_F(FilterFileMenuTest, ATypedQAndAnImportedQGiveOneRecord) {
+    const int address = ADDR_EQ_MUSIC + 6 * 7;
+    for (const auto& [text, code] : {std::pair{"0.251", 251},
+                                     {"1.414", 1414},
+                                     {"0.1", 100},
+                                     {"29.999", 29999},
+                                     {"2.345", 2345},
+                                     {"0.707", 707}}) {
+        PutRecord(address, -2.0f, 1000, 1.41f, EQ_PEQ);
+        Use(kMusic, 10, EQ_HS);
+        Show();
+        editor->PickBand(6);
+        EnterText(1214, text);
+        const std::vector<uint8_t> typed = Record(address);
+        EXPECT_EQ(typed[4] << 8 | typed[5], code) << text;
+
+        PutRecord(address, -2.0f, 1000, 1.41f, EQ_PEQ);
+        std::string filters;
+        for (int b = 1; b <= 6; ++b)
+            filters += "Filter " + std::to_string(b) + ": OFF None\n";
+        WriteText((filters + "Filter 7: ON PK Fc 1000 Hz Gain -2.0 dB Q " + text + "\n").c_str());
+        boxes.clear();
+        emit panel->EqFilterFile(true, kMusic);
+        EXPECT_EQ(Record(address), typed) << text;
+        EXPECT_TRUE(boxes.empty()) << text; // Q 0.1 is the limit, not beyond it
+    }
+}
+
+TEST_F(FilterFileMenuTest, APreampLineIsNamedWithWhatToDo) {
+    WriteText("Preamp: -4.5 dB\nFilter 1: ON PK Fc 63 Hz Gain 4.5 dB Q 4.000\n");
+    Use(kMusic, 10, EQ_HS);
+    emit panel->EqFilterFile(true, kMusic);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(
+        boxes[0].toStdString(),
+        "line 1: Preamp -4.5 dB: the filters raise the signal by up to 4.5 dB and need that much headroom, "
+        "which the import does not make by itself; this equaliser has no level of its own: lower what "
+        "feeds it by 4.5 dB");
+}

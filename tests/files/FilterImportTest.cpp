@@ -212,3 +212,30 @@ TEST_F(FilterImportTest, TooManyBandsWriteNothing) {
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(g_Param.byImage, image);
 }
+
+TEST_F(FilterImportTest, ExportThenImportIsByteIdentical) {
+    // Off bands that hold a gain, and Q codes a truncating encoder would not give back.
+    const BandValues pool[] = {
+        {3.5f, 700, 2.345f, EQ_OFF},   {-0.1f, 63, 0.251f, EQ_PEQ},  {4.5f, 105, 0.707f, EQ_LS},
+        {-14.9f, 6300, 1.999f, EQ_HS}, {0, 16000, 0.503f, EQ_LP},    {0, 25, 0.1f, EQ_HP},
+        {-15, 20, 30, EQ_OFF},         {15, 20000, 29.999f, EQ_PEQ}, {0.1f, 1000, 0.123f, EQ_OFF},
+        {-7.3f, 41, 5.123f, EQ_PEQ},
+    };
+    for (int eq = 0; eq < kEqNumberCount; ++eq) {
+        const int n = EqUserBands(eq);
+        auto put = [&](int band, const BandValues& v) {
+            const BandRecordBytes r = EncodeBandRecord(v.fGain, v.fFreq, v.fQ, v.nType);
+            std::copy(r.begin(), r.end(), g_Param.byImage.begin() + EqBandStoreAddress(eq, band));
+        };
+        for (int b = 0; b < n; ++b)
+            put(b, pool[(b + eq) % std::size(pool)]);
+        if (IsOutputEq(eq)) // band 10 a plain band over transparent companions
+            for (int j = 1; j <= 3; ++j)
+                put(9 + j, {0, ReadEqBandSetting(eq, 9).fFreq, ReadEqBandSetting(eq, 9).fQ, EQ_PEQ});
+        const auto image = g_Param.byImage;
+        const std::string text = WriteFilterText(ReadEqBandSettings(eq), kEqShortNames[eq]);
+        link.Clear();
+        EXPECT_EQ(Import(eq, text).nBandsWritten, n);
+        EXPECT_EQ(g_Param.byImage, image) << kEqShortNames[eq] << "\n" << text;
+    }
+}

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
+#include "dsp/FilterResponse.h"
 #include "files/FilterText.h"
 
+#include <complex>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -131,13 +133,17 @@ TEST(FilterText, OffFiltersAndBandsAfterTheLast) {
                                      7);
     ASSERT_TRUE(r.bOk) << FormatFilterNote(r.error);
     ASSERT_EQ(r.bands.size(), 7u);
-    ExpectBand(r.bands[0], EQ_OFF, 0, 0, 0, 1);   // keeps the band's frequency and Q
-    ExpectBand(r.bands[1], EQ_OFF, 0, 300, 6, 2); // off at the filter's frequency and Q, gain 0
-    ExpectBand(r.bands[2], EQ_OFF, 0, 0, 0, 3);   // "ON None" is an unused slot
-    ExpectBand(r.bands[3], EQ_OFF, 0, 500, 2, 4); // an off filter of a type we do not make is only off
+    ExpectBand(r.bands[0], EQ_OFF, 0, 0, 0, 1);    // keeps the band's gain, frequency and Q
+    ExpectBand(r.bands[1], EQ_OFF, -4, 300, 6, 2); // off at the filter's gain, frequency and Q
+    ExpectBand(r.bands[2], EQ_OFF, 0, 0, 0, 3);    // "ON None" is an unused slot
+    ExpectBand(r.bands[3], EQ_OFF, 0, 500, 2, 4);  // an off filter of a type we do not make is only off
     ExpectBand(r.bands[4], EQ_PEQ, 1, 1000, 1, 5);
     ExpectBand(r.bands[5], EQ_OFF, 0, 0, 0, 0);
     ExpectBand(r.bands[6], EQ_OFF, 0, 0, 0, 0);
+    // Only an off line without a gain keeps the band's; bands after the last filter get gain 0.
+    const bool keeps[7] = {true, false, true, true, false, false, false};
+    for (int b = 0; b < 7; ++b)
+        EXPECT_EQ(r.bands[b].bKeepGain, keeps[b]) << "band " << b + 1;
 }
 
 TEST(FilterText, HeldValuesNameTheirLine) {
@@ -168,34 +174,143 @@ TEST(FilterText, BandwidthInOctavesAndDecimalCommas) {
     ExpectBand(r.bands[1], EQ_PEQ, -2.5f, 63.5f, 4.25f, 2);
 }
 
+TEST(FilterText, FormsMeasurementProgramsWrite) {
+    // Each line alone as filter 1: the band it gives (Q as its record code) and its warnings.
+    struct Case {
+        const char* line;
+        int nType;
+        float fGain, fFreq;
+        int nQCode;
+        const char* warning; // "" for none
+    };
+    const Case cases[] = {
+        {"ON PK Fc 100 Hz Gain -3 dB BW/60 60", EQ_PEQ, -3, 100, 707, ""}, // fc·60/60·√2 Hz wide
+        {"ON PK Fc 100 Hz Gain -3 dB BW/60 12", EQ_PEQ, -3, 100, 3536, ""},
+        {"ON PK Fc 100 Hz Gain -3 dB BW/60 1", EQ_PEQ, -3, 100, 30000,
+         "Q 42.4264 is outside 0.100 to 30.000; held to 30.000"},
+        {"ON PK Fc 100 Hz Gain -3 dB BW Oct 0.5", EQ_PEQ, -3, 100, 2871, ""},
+        {"ON PK Fc 100 Hz Gain -3 dB BW 2", EQ_PEQ, -3, 100, 667, ""},
+        {"ON LS 6dB Fc 80 Hz Gain 12 dB", EQ_LS, 12, 80, 472, ""}, // 1 / (√A + 1/√A)
+        {"ON LS 6 dB Fc 80 Hz Gain -6 dB", EQ_LS, -6, 80, 493, ""},
+        {"ON HS 6dB Fc 8000 Hz Gain 20 dB", EQ_HS, 15, 8000, 457,
+         "Gain 20 dB is outside -15.0 dB to 15.0 dB; held to 15.0 dB"}, // the slope of the held gain
+        {"ON LS 12dB Fc 80 Hz Gain 4 dB", EQ_LS, 4, 80, 707, ""},
+        {"ON HS 12dB Fc 8000 Hz Gain -4 dB Q 2", EQ_HS, -4, 8000, 707,
+         "HS 12dB has the Q of its slope; the Q given is read past"},
+        {"ON LSQ Fc 90 Hz Gain 2 dB Q 0.9", EQ_LS, 2, 90, 900, ""},
+        {"ON HSQ Fc 9000 Hz Gain -2 dB Q 1.25", EQ_HS, -2, 9000, 1250, ""},
+        {"ON PK Fc 100 Hz Gain 1 dB Q 0.1", EQ_PEQ, 1, 100, 100, ""},    // the limit itself
+        {"ON PK Fc 100 Hz Gain 1 dB Q 0.0996", EQ_PEQ, 1, 100, 100, ""}, // lands on the limit's code
+        {"ON PK Fc 100 Hz Gain 1 dB Q 0.0994", EQ_PEQ, 1, 100, 100,
+         "Q 0.0994 is outside 0.100 to 30.000; held to 0.100"},
+        {"ON LSC Fc 100 Hz Gain 1 dB Q 2.0004", EQ_LS, 1, 100, 2000, ""},
+        {"ON PK Fc 100 Hz Gain 1 dB Q 0.251", EQ_PEQ, 1, 100, 251, ""},
+        {"OFF PK Fc 700 Hz Gain 3.5 dB Q 2.345", EQ_OFF, 3.5f, 700, 2345, ""},
+    };
+    for (const Case& c : cases) {
+        const FilterTextResult r = Parse(std::string("Filter 1: ") + c.line + "\n");
+        ASSERT_TRUE(r.bOk) << c.line << ": " << FormatFilterNote(r.error);
+        const EqBandSetting& b = r.bands[0];
+        EXPECT_EQ(b.nType, c.nType) << c.line;
+        EXPECT_FLOAT_EQ(b.fGain, c.fGain) << c.line;
+        EXPECT_FLOAT_EQ(b.fFreq, c.fFreq) << c.line;
+        EXPECT_EQ(EncodeBandQ(b.fQ), c.nQCode) << c.line;
+        EXPECT_EQ(Notes(r.warnings), c.warning[0]
+                                         ? std::vector<std::string>{std::string("line 1: ") + c.warning}
+                                         : std::vector<std::string>{})
+            << c.line;
+    }
+    // Refused, with the line.
+    const std::pair<const char*, const char*> refused[] = {
+        {"ON LS 9dB Fc 80 Hz Gain 3 dB", "line 2: LS 9dB: the processor's shelves make LS 6dB and LS 12dB "
+                                         "slopes, or a shelf with a Q (LSC, LSQ)"},
+        {"ON LSC 6dB Fc 80 Hz Gain 3 dB", "line 2: \"6\" is not Fc, Gain, Q, BW Oct or BW/60"},
+        {"ON PK Fc 100 Hz Gain 1 dB BW/60 0", "line 2: a bandwidth of BW/60 0 cannot be made"},
+        {"ON PK Fc 100 Hz Gain 1 dB BW/60 wide", "line 2: \"wide\" after BW/60 is not a number"},
+        {"ON PK Fc 100 Hz Gain 1 dB Q 1 BW/60 30", "line 2: Q or BW is given twice"},
+        {"ON PK Fc 100 Hz Gain 1 dB BW Oct 11", "line 2: a bandwidth of BW Oct 11 cannot be made"},
+    };
+    for (const auto& [line, error] : refused) {
+        const FilterTextResult r =
+            Parse(std::string("Filter 1: ON PK Fc 50 Hz Gain 1 dB Q 1\nFilter 2: ") + line);
+        EXPECT_FALSE(r.bOk) << line;
+        EXPECT_EQ(FormatFilterNote(r.error), error);
+    }
+}
+
+TEST(FilterText, SixDbShelvesAreFirstOrderAndTwelveDbShelvesAreNot) {
+    // At the Q of a 6 dB slope the shelf's numerator and denominator share a root: the section is the
+    // first-order shelf. The distance from the nearest zero to the nearest pole tells.
+    auto cancelled = [](const BiquadCoeffs& c) {
+        auto roots = [](double a, double b, double k) {
+            const std::complex<double> d = std::sqrt(std::complex<double>(b * b - 4 * a * k));
+            return std::array{(-b + d) / (2 * a), (-b - d) / (2 * a)};
+        };
+        double nearest = 1e9;
+        for (const std::complex<double>& z : roots(c.b0, c.b1, c.b2))
+            for (const std::complex<double>& p : roots(1, c.a1, c.a2))
+                nearest = std::min(nearest, std::abs(z - p));
+        return nearest;
+    };
+    for (const char* type : {"LS", "HS"}) {
+        for (int gain : {-15, -6, 3, 12}) {
+            const std::string tail = " Fc 500 Hz Gain " + std::to_string(gain) + " dB\n";
+            const FilterTextResult six = Parse(std::string("Filter 1: ON ") + type + " 6dB" + tail);
+            const FilterTextResult twelve = Parse(std::string("Filter 1: ON ") + type + " 12dB" + tail);
+            ASSERT_TRUE(six.bOk && twelve.bOk);
+            const EqBandSetting& a = six.bands[0];
+            const EqBandSetting& b = twelve.bands[0];
+            EXPECT_LT(cancelled(CalcBiquad(a.nType, a.fGain, a.fFreq, a.fQ)), 1e-6) << type << gain;
+            EXPECT_GT(cancelled(CalcBiquad(b.nType, b.fGain, b.fFreq, b.fQ)), 5e-3) << type << gain;
+        }
+    }
+}
+
+TEST(FilterText, PreampLinesAddUpWithTheirLine) {
+    const FilterTextResult r =
+        Parse("Preamp: -5.5 dB\nFilter 1: ON PK Fc 63 Hz Gain 5 dB Q 4\nPreamp: -1dB\n");
+    ASSERT_TRUE(r.bOk) << FormatFilterNote(r.error);
+    EXPECT_DOUBLE_EQ(r.fPreampDb, -6.5);
+    EXPECT_EQ(r.nPreampLine, 3);
+    EXPECT_TRUE(r.warnings.empty());
+    const FilterTextResult none = Parse("Filter 1: ON PK Fc 63 Hz Gain 5 dB Q 4\n");
+    EXPECT_EQ(none.nPreampLine, 0);
+    EXPECT_EQ(none.fPreampDb, 0);
+    for (const char* bad : {"Preamp: loud", "Preamp:", "Preamp: -3 dB please", "Preamp: -3 Hz"}) {
+        const FilterTextResult r2 = Parse(std::string("Filter 1: ON PK Fc 63 Hz Gain 5 dB Q 4\n") + bad);
+        EXPECT_FALSE(r2.bOk) << bad;
+        EXPECT_EQ(FormatFilterNote(r2.error),
+                  "line 2: a Preamp line takes a gain in dB, such as \"Preamp: -5.5 dB\"");
+    }
+}
+
 TEST(FilterText, ErrorsNameTheirLineAndGiveNoBands) {
+    const auto kCannotMake = [](const std::string& type) {
+        return "line 4: the processor cannot make " + type +
+               " filters; it makes PK (PEQ), LS (LSC, LSQ, LS 6dB, LS 12dB), HS (HSC, HSQ, HS 6dB, HS 12dB), "
+               "LP (LPQ) and HP (HPQ)";
+    };
     const std::string head = "Filter Settings file\n\nFilter 1: ON PK Fc 63 Hz Gain -5.0 dB Q 4.000\n";
     struct Case {
         std::string text;
         std::string error;
     };
     const Case cases[] = {
-        {head + "Filter 2: ON BP Fc 100 Hz Q 2\n",
-         "line 4: the processor cannot make BP filters; it makes PK (PEQ), LS (LSC), HS (HSC), LP (LPQ) and "
-         "HP (HPQ)"},
-        {head + "Filter 2: ON NO Fc 100 Hz\n",
-         "line 4: the processor cannot make NO filters; it makes PK (PEQ), LS (LSC), HS (HSC), LP (LPQ) and "
-         "HP (HPQ)"},
-        {head + "Filter 2: ON AP Fc 100 Hz Q 1\n",
-         "line 4: the processor cannot make AP filters; it makes PK (PEQ), LS (LSC), HS (HSC), LP (LPQ) and "
-         "HP (HPQ)"},
+        {head + "Filter 2: ON BP Fc 100 Hz Q 2\n", kCannotMake("BP")},
+        {head + "Filter 2: ON NO Fc 100 Hz\n", kCannotMake("NO")},
+        {head + "Filter 2: ON AP Fc 100 Hz Q 1\n", kCannotMake("AP")},
         {head + "Filter 2: ON PK Fc 100 Hz Gain -5.0x dB Q 2\n",
          "line 4: \"-5.0x\" after Gain is not a number"},
         {head + "Filter 2: ON PK Fc 1O0 Hz Gain -5 dB Q 2\n", "line 4: \"1O0\" after Fc is not a number"},
         {head + "Filter 2: ON PK Fc nan Hz Gain -5 dB Q 2\n", "line 4: \"nan\" after Fc is not a number"},
         {head + "Filter 2: ON PK Fc 0x10 Hz Gain -5 dB Q 2\n", "line 4: \"0x10\" after Fc is not a number"},
-        {head + "Filter 2: ON PK Fc 100 Hz Gain -5 dB\n", "line 4: PK needs Q (or BW Oct)"},
+        {head + "Filter 2: ON PK Fc 100 Hz Gain -5 dB\n", "line 4: PK needs Q (or BW Oct, BW/60)"},
         {head + "Filter 2: ON PK Fc 100 Hz Q 2\n", "line 4: PK needs Gain"},
         {head + "Filter 2: ON LS Gain 2 dB Q 2\n", "line 4: LS needs Fc"},
         {head + "Filter 2: ON PK Fc 100 Hz Gain -5 dB Q\n", "line 4: Q needs a number"},
         {head + "Filter 2: ON PK Fc 100 Hz Fc 200 Hz Gain 1 dB Q 1\n", "line 4: Fc is given twice"},
         {head + "Filter 2: ON PK Fc 100 Hz Gain 1 dB Q 1 Slope 3\n",
-         "line 4: \"Slope\" is not Fc, Gain, Q or BW"},
+         "line 4: \"Slope\" is not Fc, Gain, Q, BW Oct or BW/60"},
         {head + "Filter 2: MAYBE PK Fc 100 Hz\n", "line 4: expected ON or OFF, found \"MAYBE\""},
         {head + "Filter 2:\n", "line 4: nothing after the colon; expected ON or OFF and a filter"},
         {head + "Filter 2: ON\n", "line 4: ON needs a filter type"},
@@ -263,6 +378,7 @@ TEST(FilterText, WriterFormatsEveryKindOfBand) {
         Band(EQ_OFF, 0, 500, 1.414f),
         Band(EQ_PEQ, -0.04f, 1234.0f, 1.41f),
         Band(EQ_OFF, 0, 2000, 1.414f),
+        Band(EQ_OFF, 3.5f, 0, 1.414f), // an erased frequency: the text cannot hold it
     };
     bands[7].strSpecial = "section code 18";
     bands.push_back(Band(EQ_LP, 0, 80, 0.707f));
@@ -275,22 +391,23 @@ TEST(FilterText, WriterFormatsEveryKindOfBand) {
         "Filter 3: ON HSC Fc 8000 Hz Gain -2.5 dB Q 0.900\n"
         "Filter 4: ON LPQ Fc 18000 Hz Q 0.700\n"
         "Filter 5: ON HPQ Fc 25 Hz Q 1.200\n"
-        "Filter 6: OFF None\n"
+        "Filter 6: OFF PK Fc 500 Hz Gain 0.0 dB Q 1.414\n"
         "Filter 7: ON PK Fc 1234 Hz Gain 0.0 dB Q 1.410\n"
         "# Filter 8: section code 18, Fc 2000 Hz, Q 1.414: no filter line can say this\n"
         "Filter 8: OFF None\n"
-        "# Filter 9: crossover Butterworth 24dB low-pass, Fc 80 Hz, Q 0.707: no filter line can say this\n");
+        "Filter 9: OFF None\n"
+        "# Filter 10: crossover Butterworth 24dB low-pass, Fc 80 Hz, Q 0.707: no filter line can say this\n");
     // The writer's text reads back to the same bands; the last special band is only a comment.
     const FilterTextResult r = Parse(WriteFilterText(bands, "x"), 10);
     ASSERT_TRUE(r.bOk) << FormatFilterNote(r.error);
-    EXPECT_EQ(r.nFilters, 8);
+    EXPECT_EQ(r.nFilters, 9);
     for (int b = 0; b < 7; ++b) {
         EXPECT_EQ(r.bands[b].nType, bands[b].nType);
-        if (bands[b].nType != EQ_OFF) {
-            EXPECT_FLOAT_EQ(r.bands[b].fFreq, bands[b].fFreq);
-            EXPECT_FLOAT_EQ(r.bands[b].fQ, bands[b].fQ);
-        }
+        EXPECT_FLOAT_EQ(r.bands[b].fFreq, bands[b].fFreq);
+        EXPECT_FLOAT_EQ(r.bands[b].fQ, bands[b].fQ);
+        EXPECT_FALSE(r.bands[b].bKeepGain);
     }
+    EXPECT_TRUE(r.bands[8].bKeepGain); // "OFF None": the band keeps what it holds
 }
 
 TEST(FilterText, EveryRecordValueSurvivesTheText) {
