@@ -10,6 +10,7 @@
 #include "model/Setters.h"
 #include "pages/Page.h"
 #include "pages/PageRegistry.h"
+#include "sync/Doctor.h"
 #include "ui/Colors.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
@@ -588,8 +589,11 @@ void CQX7745v13View::UpdateCommandUI() {
                 actions[i]->setChecked(i == mode);
         }
     static const char* const modeZh[] = {"模式一", "模式二", "模式三", "模式四"};
+    const QString why = connected || m_strUsbWhy[IsEnglish()].isEmpty()
+                            ? QString()
+                            : QStringLiteral(" — ") + m_strUsbWhy[IsEnglish()];
     m_pFrame->SetUsbPane(connected ? Tr("USB：已连接", "USB:Connected")
-                                   : Tr("USB：未连接", "USB:Disconnected"),
+                                   : Tr("USB：未连接", "USB:Disconnected") + why,
                          connected ? QColor(0, 150, 0) : QColor(220, 0, 0));
     m_pFrame->SetModePane(
         Tr("当前模式:%1[%2]", "Current Mode:%1[%2]")
@@ -651,8 +655,12 @@ void CQX7745v13View::ShowTrayNotice(const QString& text, int ms) {
 bool CQX7745v13View::ConnectAttempt(bool fromArrival) {
     if (!m_pLink || Connected())
         return false;
-    if (!m_pLink->Conn().Connect())
+    if (!m_pLink->Conn().Connect()) {
+        ExplainNoConnection();
         return false;
+    }
+    m_strUsbWhy[0].clear();
+    m_strUsbWhy[1].clear();
     if (fromArrival)
         m_pTools->Destroy();
     ShowTrayNotice(Tr("设备已连接，同步中……", "Device connected!"), fromArrival ? 4000 : 5000);
@@ -660,6 +668,23 @@ bool CQX7745v13View::ConnectAttempt(bool fromArrival) {
     UpdateCommandUI();
     ShowSyncDialog(QString());
     return true;
+}
+
+// A processor that is there but cannot be opened says why, in the status bar and once in a box.
+void CQX7745v13View::ExplainNoConnection() {
+    if (m_pLink->Simulated())
+        return;
+    const DoctorFinding finding = ExamineDevice(HostDoctorSystem());
+    const QString was = m_strUsbWhy[1];
+    for (int english : {0, 1})
+        m_strUsbWhy[english] = QString::fromStdString(DoctorSummary(finding, english == 0));
+    UpdateCommandUI();
+    if (m_strUsbWhy[1].isEmpty() || m_strUsbWhy[1] == was || m_bErrorBoxOpen)
+        return;
+    m_bErrorBoxOpen = true;
+    AskBox(this, QMessageBox::Warning, Tr("错误", "Error"),
+           QString::fromStdString(DoctorAdvice(finding, !IsEnglish())), QMessageBox::Ok);
+    m_bErrorBoxOpen = false;
 }
 
 void CQX7745v13View::OnDeviceArrival(const QString&) {

@@ -131,6 +131,7 @@ private:
     void SetRowLabels(VolumeRow row);
     void SetPitchTitle();
     void ShowTrayNotice(const QString& text, int ms);
+    void ExplainNoConnection();
     void PlaceCurrentPage();
     bool OutputActive() const;
     CMyMFCRibbonBar* Ribbon() const;
@@ -147,4 +148,5 @@ private:
     QSystemTrayIcon* m_pTray = nullptr;
     QString m_strLastNotice;
     bool m_bErrorBoxOpen = false;
+    QString m_strUsbWhy[2]; // why a present processor could not be opened, Chinese and English
 };
