@@ -1,4 +1,6 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
+#include "cli/Complete.h"
+#include "cli/Doctor.h"
 #include "cli/Dump.h"
 #include "cli/Outcome.h"
 #include "cli/Script.h"
@@ -50,9 +52,11 @@ const char* const kCommands =
     "  set NAME VALUE...         change settings, values in the units dump prints\n"
     "  eq show EQ [--json]       print an equaliser's bands\n"
     "  eq export EQ FILE         write its bands as a filter text (Filter 1: ON PK Fc 63 Hz ...)\n"
-    "  eq import EQ FILE         set its bands from a filter text\n"
+    "  eq import EQ FILE [--preamp apply]  set its bands from a filter text; --preamp apply lowers\n"
+    "                            the channel's level by the text's Preamp (out1..out8)\n"
     "                            EQ: mic-a mic-b reverb-a reverb-b echo-a echo-b music out1..out8\n"
     "  --file PRESET.vm3zt       get, set and eq act on a mode file instead of the processor\n"
+    "  doctor                    why a processor cannot be used: present, permission, busy, answers\n"
     "Exit status: 0 done, 1 the processor failed or did not answer (what was applied is said),\n"
     "2 usage, 3 file.\n";
 
@@ -379,6 +383,10 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc)
                 return Usage(a + " needs a mode file");
             o.strFile = argv[++i];
+        } else if (a == "--preamp") { // eq import's own option, read with its arguments
+            o.args.push_back(a);
+            if (i + 1 < argc)
+                o.args.push_back(argv[++i]);
         } else if (a == "-h" || a == "--help") {
             std::cout << UsageText();
             return kExitOk;
@@ -393,6 +401,8 @@ int main(int argc, char** argv) {
     const std::string& cmd = o.args[0];
     if (cmd == "dump")
         return CmdDump(o);
+    if (cmd == "doctor" || cmd == "complete")
+        return cmd == "doctor" ? CmdDoctor(o.args, o.bSim, o.faults) : CmdComplete(o.args);
     if (IsScriptCommand(cmd)) {
         if (const int status = PrepareScript(o.args, o.bJson, o.job); status != kExitOk)
             return status;
