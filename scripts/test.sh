@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12), builds, and runs every test:
-#   1. a normal build with every test,
+#   1. a normal build with every test, and its Debian package checked by lintian,
 #   2. an ASan + UBSan build of the core and widget tests,
 #   3. a ThreadSanitizer build of the link, procedure and simulator tests,
 #   4. a short run of each fuzz target when clang is installed.
@@ -19,6 +19,15 @@ echo "== Build and test"
 cmake -S . -B build/ci -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/ci -j "$JOBS"
 ctest --test-dir build/ci -j "$JOBS" --output-on-failure
+
+echo "== Debian package, checked by lintian: errors and warnings fail"
+rm -f build/ci/m7q-console_*.deb
+(cd build/ci && cpack -G DEB >/dev/null)
+lintian_ok=0
+lintian --fail-on error,warning --display-info build/ci/m7q-console_*.deb >build/ci/lintian.log 2>&1 || lintian_ok=$?
+grep -v '^running with root' build/ci/lintian.log || true
+[ "$lintian_ok" -eq 0 ] || { echo "lintian found errors or warnings"; exit 1; }
+echo "lintian: no error, no warning"
 
 echo "== Core and widget tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/ci-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_SANITIZE=ON -DM7Q_BENCH=OFF
