@@ -301,6 +301,9 @@ std::string Indented(const std::string& text) {
 
 std::string DoctorSummary(const DoctorFinding& f, bool zh) {
     switch (f.verdict) {
+    case DoctorVerdict::Absent:
+        return f.bUsbWithoutNode ? Pick(zh, "处理器没有 hidraw 设备", "the processor has no hidraw device")
+                                 : "";
     case DoctorVerdict::NoPermission:
         return PermissionError(f.nOpenError)
                    ? Pick(zh, "无权打开 " + f.strNode, "no permission for " + f.strNode)

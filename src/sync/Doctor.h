@@ -76,7 +76,7 @@ void AskIdentity(IHidBackend& backend, DoctorFinding& finding);
 
 // The whole finding, one check a line, for m7qctl doctor.
 std::string FormatDoctorReport(const DoctorFinding& finding);
-// One phrase for a status bar ("" when all is well or nothing is there) and the advice that goes
+// One phrase for a status bar ("" when all is well or no processor is there) and the advice that goes
 // with it (what is wrong and the commands that fix it), Chinese or English.
 std::string DoctorSummary(const DoctorFinding& finding, bool bChinese);
 std::string DoctorAdvice(const DoctorFinding& finding, bool bChinese);

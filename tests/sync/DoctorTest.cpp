@@ -72,6 +72,7 @@ TEST_F(DoctorTest, NoProcessor) {
     const DoctorFinding usb = ExamineDevice(sys);
     EXPECT_EQ(usb.verdict, DoctorVerdict::Absent);
     EXPECT_TRUE(usb.bUsbWithoutNode);
+    EXPECT_EQ(DoctorSummary(usb, false), "the processor has no hidraw device");
     EXPECT_EQ(FormatDoctorReport(usb),
               "device: no hidraw device has the processor's USB ids 2010:1031\n"
               "  The processor is on USB (2010:1031), but the kernel made no hidraw device for it.\n"
