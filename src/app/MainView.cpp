@@ -1,6 +1,7 @@
 #include "app/MainView.h"
 
 #include "app/FrameServices.h"
+#include "ui/Prompts.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
 #include "files/ModeFile.h"
@@ -15,7 +16,6 @@
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
-#include "ui/Prompts.h"
 
 #include <QAction>
 #include <QCheckBox>
