@@ -240,12 +240,15 @@ double Hold(double v, double lo, double hi, const char* what, const char* unit, 
     return held;
 }
 
-// Q is held in the record's units: a Q that lands on the code of a limit (0.1 is code 100) is within it.
+// Q is held in the record's units: a Q that lands on the code of a limit (0.1 is code 100) is within
+// it, and is then the limit itself, as the band editor holds it.
 float HoldQ(double q, float lo, float hi, std::vector<std::string>& warnings) {
     const float f = static_cast<float>(q);
-    const float held = EncodeBandQ(f) < EncodeBandQ(lo) ? lo : EncodeBandQ(f) > EncodeBandQ(hi) ? hi : f;
-    if (held != f)
-        warnings.push_back(HeldWarning("Q", q, lo, hi, held, "", 3));
+    const uint16_t code = EncodeBandQ(f);
+    if (code >= EncodeBandQ(lo) && code <= EncodeBandQ(hi))
+        return std::clamp(f, lo, hi);
+    const float held = code < EncodeBandQ(lo) ? lo : hi;
+    warnings.push_back(HeldWarning("Q", q, lo, hi, held, "", 3));
     return held;
 }
 

@@ -215,6 +215,8 @@ TEST(FilterText, FormsMeasurementProgramsWrite) {
         EXPECT_FLOAT_EQ(b.fGain, c.fGain) << c.line;
         EXPECT_FLOAT_EQ(b.fFreq, c.fFreq) << c.line;
         EXPECT_EQ(EncodeBandQ(b.fQ), c.nQCode) << c.line;
+        EXPECT_TRUE(b.fQ >= kBandQMin && b.fQ <= kBandQMaxPeq)
+            << c.line << ": " << b.fQ; // as the editor holds it
         EXPECT_EQ(Notes(r.warnings), c.warning[0]
                                          ? std::vector<std::string>{std::string("line 1: ") + c.warning}
                                          : std::vector<std::string>{})
