@@ -486,17 +486,15 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
                       << "m7qctl: nothing was changed\n";
             return kExitFile;
         }
-        for (const FilterTextNote& w : job.filters.warnings)
-            std::cerr << "m7qctl: " << where << FormatFilterNote(w) << "\n";
-        const double preamp = job.filters.fPreampDb;
-        if (job.filters.nPreampLine > 0 && !(job.bApplyPreamp && preamp < 0))
-            std::cerr << "m7qctl: " << where
-                      << FormatFilterNote({job.filters.nPreampLine, PreampNote(job.nEq, preamp)})
-                      << (preamp < 0 && EqLevelSlot(job.nEq) >= 0 && !job.bApplyPreamp
-                              ? ", or add --preamp apply"
-                              : "")
-                      << "\n";
-        else if (job.bApplyPreamp && job.filters.nPreampLine == 0)
+        // The Preamp's advice, unless --preamp apply follows it.
+        const bool applying = job.bApplyPreamp && job.filters.fPreampDb < 0;
+        std::vector<FilterTextNote> notes =
+            applying ? job.filters.warnings : ImportNotes(job.filters, job.nEq);
+        if (!applying && job.filters.fPreampDb < 0 && EqLevelSlot(job.nEq) >= 0)
+            notes.back().strText += ", or add --preamp apply";
+        for (const FilterTextNote& note : notes)
+            std::cerr << "m7qctl: " << where << FormatFilterNote(note) << "\n";
+        if (job.bApplyPreamp && job.filters.nPreampLine == 0)
             std::cerr << "m7qctl: " << where << "no Preamp line; --preamp apply changes no level\n";
     }
     return kExitOk;

@@ -558,11 +558,8 @@ EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path) {
     for (int eq : eqs)
         ApplyEqBands(eq, read.bands);
     QStringList warnings;
-    for (const FilterTextNote& note : read.warnings)
+    for (const FilterTextNote& note : ImportNotes(read, eqs.front()))
         warnings << QString::fromStdString(FormatFilterNote(note));
-    if (read.nPreampLine > 0)
-        warnings << QString::fromStdString(
-            FormatFilterNote({read.nPreampLine, PreampNote(eqs.front(), read.fPreampDb)}));
     return {true, warnings.join(QLatin1Char('\n'))};
 }
 

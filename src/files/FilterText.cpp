@@ -501,6 +501,13 @@ FilterTextResult ParseFilterText(std::string_view text, int nBands) {
     return result;
 }
 
+std::vector<FilterTextNote> ImportNotes(const FilterTextResult& result, int eq) {
+    std::vector<FilterTextNote> notes = result.warnings;
+    if (result.nPreampLine > 0)
+        notes.push_back({result.nPreampLine, PreampNote(eq, result.fPreampDb)});
+    return notes;
+}
+
 std::string WriteFilterText(std::span<const EqBandSetting> bands, std::string_view title) {
     std::string out;
     if (!title.empty())

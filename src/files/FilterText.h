@@ -40,6 +40,9 @@ struct FilterTextResult {
 // naming its line, and no bands come back.
 FilterTextResult ParseFilterText(std::string_view text, int nBands);
 
+// What an import of the text into EQ `eq` has to say: the warnings, then what a Preamp line asks for.
+std::vector<FilterTextNote> ImportNotes(const FilterTextResult& result, int eq);
+
 // One numbered line per band ("Filter 1: ON PK Fc 63 Hz Gain -5.0 dB Q 4.000"); an off band as
 // "Filter 8: OFF PK Fc ... Gain ... Q ..." with its stored values, or "OFF None" when they are beyond
 // the band limits;

@@ -791,15 +791,3 @@ TEST_F(FilterFileMenuTest, ATypedQAndAnImportedQGiveOneRecord) {
         EXPECT_TRUE(boxes.empty()) << text; // Q 0.1 is the limit, not beyond it
     }
 }
-
-TEST_F(FilterFileMenuTest, APreampLineIsNamedWithWhatToDo) {
-    WriteText("Preamp: -4.5 dB\nFilter 1: ON PK Fc 63 Hz Gain 4.5 dB Q 4.000\n");
-    Use(kMusic, 10, EQ_HS);
-    emit panel->EqFilterFile(true, kMusic);
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(
-        boxes[0].toStdString(),
-        "line 1: Preamp -4.5 dB: the filters raise the signal by up to 4.5 dB and need that much headroom, "
-        "which the import does not make by itself; this equaliser has no level of its own: lower what "
-        "feeds it by 4.5 dB");
-}

@@ -268,6 +268,24 @@ TEST(FilterText, SixDbShelvesAreFirstOrderAndTwelveDbShelvesAreNot) {
     }
 }
 
+TEST(FilterText, AnImportNamesThePreampWithWhatToDo) {
+    const FilterTextResult r = Parse("Preamp: -4.5 dB\nFilter 1: ON PK Fc 63 Hz Gain 20 dB Q 4\n");
+    const std::string need = "line 1: Preamp -4.5 dB: the filters raise the signal by up to 4.5 dB and need "
+                             "that much headroom, which the import does not make by itself; ";
+    const std::string held = "line 2: Gain 20 dB is outside -15.0 dB to 15.0 dB; held to 15.0 dB";
+    EXPECT_EQ(
+        Notes(ImportNotes(r, EqFromShortName("music"))),
+        (std::vector<std::string>{held, need + "this equaliser has no level of its own: lower what feeds "
+                                               "it by 4.5 dB"}));
+    EXPECT_EQ(
+        Notes(ImportNotes(r, EqFromShortName("out2"))),
+        (std::vector<std::string>{held, need + "lower the channel's level SET_OUT_LEVEL[2] by 4.5 dB (the "
+                                               "level slider of the sound-field page)"}));
+    EXPECT_EQ(Notes(ImportNotes(Parse("Preamp: 2 dB\nFilter 1: ON PK Fc 63 Hz Gain -2 dB Q 4\n"), 7)),
+              (std::vector<std::string>{"line 1: Preamp +2.0 dB: the filters need no headroom"}));
+    EXPECT_TRUE(ImportNotes(Parse("Filter 1: ON PK Fc 63 Hz Gain -2 dB Q 4\n"), 7).empty());
+}
+
 TEST(FilterText, PreampLinesAddUpWithTheirLine) {
     const FilterTextResult r =
         Parse("Preamp: -5.5 dB\nFilter 1: ON PK Fc 63 Hz Gain 5 dB Q 4\nPreamp: -1dB\n");
