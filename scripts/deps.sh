@@ -1,6 +1,6 @@
 # Sourced by the README's commands: installs the Debian 12 packages the build needs when missing.
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libhidapi-dev libudev-dev
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n fonts-noto-cjk fonts-liberation lintian)
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libnlopt-cxx-dev fonts-noto-cjk fonts-liberation lintian)
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

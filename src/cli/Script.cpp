@@ -1,5 +1,6 @@
 #include "cli/Script.h"
 
+#include "cli/AutoEqCommand.h"
 #include "cli/Dump.h"
 #include "cli/Outcome.h"
 #include "files/ModeFile.h"
@@ -243,11 +244,12 @@ int SlotValueNow(int slot) {
 // The job's edits, as the window makes them; each item (a setting, a band) is announced first.
 EqApplyResult ApplyEdits(const ScriptJob& job,
                          const std::function<void(const std::string&)>& beforeItem = {}) {
+    const auto band = [&beforeItem](int b) {
+        if (beforeItem)
+            beforeItem("band " + std::to_string(b + 1));
+    };
     if (job.kind == ScriptJob::Kind::EqImport) {
-        const EqApplyResult r = ApplyEqBands(job.nEq, job.filters.bands, [&beforeItem](int b) {
-            if (beforeItem)
-                beforeItem("band " + std::to_string(b + 1));
-        });
+        const EqApplyResult r = ApplyEqBands(job.nEq, job.filters.bands, band);
         // --preamp apply: the channel's level goes down by the filters' Preamp, after the bands.
         const int level = EqLevelSlot(job.nEq);
         if (r.bOk && job.bApplyPreamp && job.filters.fPreampDb < 0 && SlotValueNow(level) > 0) {
@@ -257,6 +259,8 @@ EqApplyResult ApplyEdits(const ScriptJob& job,
         }
         return r;
     }
+    if (job.kind == ScriptJob::Kind::EqFit) // the bands FitOnStore read back from their text
+        return ApplyEqBands(job.nEq, job.fit->outcome.bands, band);
     for (const ScriptSet& set : job.sets) {
         if (beforeItem)
             beforeItem(SlotName(set.nSlot));
@@ -276,6 +280,10 @@ int ExportTo(const ScriptJob& job, const std::string& text) {
 }
 
 void PrintImported(const ScriptJob& job, const EqApplyResult& r) {
+    if (job.kind == ScriptJob::Kind::EqFit) {
+        PrintEqFit(job.nEq, *job.fit, job.bJson);
+        return;
+    }
     std::cout << "imported " << job.filters.nFilters << " filter" << (job.filters.nFilters == 1 ? "" : "s")
               << " into " << kEqShortNames[job.nEq] << " (" << r.nBandsWritten << " bands written)\n";
     if (r.bCrossoverKept)
@@ -302,6 +310,12 @@ int Finish(const ScriptJob& job, const EqApplyResult& applied) {
             std::cout << SlotLine(set.nSlot) << "\n";
         }
         return kExitOk;
+    case ScriptJob::Kind::EqFit:
+        if (job.fit->bDryRun) {
+            PrintEqFit(job.nEq, *job.fit, job.bJson);
+            return kExitOk;
+        }
+        [[fallthrough]];
     case ScriptJob::Kind::EqImport:
         if (!applied.bOk) {
             std::cerr << "m7qctl: the filters do not fit " << kEqShortNames[job.nEq] << "\n";
@@ -365,7 +379,10 @@ int EditOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log)
         return Finish(job, applied);
     if (AllApplied(items))
         return kExitOk;
-    std::cerr << "m7qctl: " << (job.kind == ScriptJob::Kind::Set ? "set" : "eq import into ")
+    std::cerr << "m7qctl: "
+              << (job.kind == ScriptJob::Kind::Set     ? "set"
+                  : job.kind == ScriptJob::Kind::EqFit ? "eq fit into "
+                                                       : "eq import into ")
               << (job.kind == ScriptJob::Kind::Set ? "" : kEqShortNames[job.nEq]) << " did not finish ("
               << WhyUnfinished(link) << "): " << DescribeOutcomes(items) << "\n";
     return kExitDevice;
@@ -453,6 +470,11 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
         }
         return kExitOk;
     }
+    if (IsEqFitCommand(args)) {
+        job.kind = ScriptJob::Kind::EqFit;
+        job.fit = std::make_shared<EqFitJob>();
+        return PrepareEqFit(args, bJson, *job.fit, job.nEq);
+    }
     // eq show|export|import EQ [FILE]
     if (args.size() < 3)
         return UsageError("eq takes show EQ, export EQ FILE or import EQ FILE");
@@ -470,7 +492,7 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
             return UsageError("--json belongs to dump, get and eq show");
         job.strPath = args[3];
     } else {
-        return UsageError("eq takes show, export or import, not \"" + verb + "\"");
+        return UsageError("eq takes show, export, import or fit, not \"" + verb + "\"");
     }
     if (job.nEq < 0)
         return UsageError("unknown equaliser \"" + args[2] + "\"; the equalisers are " + EqShortNameList());
@@ -501,12 +523,16 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
 }
 
 bool ScriptChangesStore(const ScriptJob& job) {
-    return job.kind == ScriptJob::Kind::Set || job.kind == ScriptJob::Kind::EqImport;
+    return job.kind == ScriptJob::Kind::Set || job.kind == ScriptJob::Kind::EqImport ||
+           (job.kind == ScriptJob::Kind::EqFit && job.fit && !job.fit->bDryRun);
 }
 
 int RunScriptOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log, const ReadGaps& gaps) {
     if (job.kind == ScriptJob::Kind::Get)
         return GetOnDevice(job, gaps);
+    if (job.kind == ScriptJob::Kind::EqFit)
+        if (const int status = FitOnStore(job.nEq, *job.fit); status != kExitOk)
+            return status;
     if (!ScriptChangesStore(job)) {
         // Shown whole or not at all: an equaliser is one list of bands.
         const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [&job] { return ShownText(job); });
@@ -547,6 +573,9 @@ int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
     }
     ResetStoreAtStartup();
     LoadModeFileFromBytes(bytes);
+    if (job.kind == ScriptJob::Kind::EqFit)
+        if (const int status = FitOnStore(job.nEq, *job.fit); status != kExitOk)
+            return status;
     const std::vector<bool> held = HeldBytes(bytes);
     const bool old = loaded.nVersion != kModeFileVersion || loaded.bTruncated;
     const std::string what =

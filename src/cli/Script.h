@@ -5,12 +5,14 @@
 #include "files/FilterText.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CAnswerLog;
 class CConnection;
 struct ReadGaps;
+struct EqFitJob;
 
 // get, set and eq.
 bool IsScriptCommand(const std::string& command);
@@ -21,7 +23,7 @@ struct ScriptSet {
 };
 
 struct ScriptJob {
-    enum class Kind { Get, Set, EqShow, EqExport, EqImport };
+    enum class Kind { Get, Set, EqShow, EqExport, EqImport, EqFit };
     Kind kind = Kind::Get;
     bool bJson = false;
     std::vector<int> slots;      // get
@@ -30,6 +32,7 @@ struct ScriptJob {
     std::string strPath;         // eq export / import: the filter file
     FilterTextResult filters;    // eq import: read before anything is opened
     bool bApplyPreamp = false;   // eq import --preamp apply: lower the channel's level by the Preamp
+    std::shared_ptr<EqFitJob> fit; // eq fit (cli/AutoEqCommand.h): its files read likewise
 };
 
 // Checks the command line (args[0] is the command), resolves names, converts values and reads the
@@ -37,7 +40,7 @@ struct ScriptJob {
 // and returns 2 (usage) or 3 (file); 0 when the job may run.
 int PrepareScript(const std::vector<std::string>& args, bool bJson, ScriptJob& job);
 
-// True for jobs that change the store (set, eq import).
+// True for jobs that change the store (set, eq import, eq fit but for a dry run).
 bool ScriptChangesStore(const ScriptJob& job);
 
 // On the processor, after the read-all and the step that asks again for what it left unanswered

@@ -1,4 +1,5 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
+#include "cli/AutoEqCommand.h"
 #include "cli/Complete.h"
 #include "cli/Doctor.h"
 #include "cli/Dump.h"
@@ -54,6 +55,9 @@ const char* const kCommands =
     "  eq export EQ FILE         write its bands as a filter text (Filter 1: ON PK Fc 63 Hz ...)\n"
     "  eq import EQ FILE [--preamp apply]  set its bands from a filter text; --preamp apply lowers\n"
     "                            the channel's level by the text's Preamp (out1..out8)\n"
+    "  eq fit EQ MEASUREMENT... [--target FILE] [--range LO-HI] [--bands N] [--max-boost DB]\n"
+    "         [--max-q Q] [--smooth 1/N] [--dry-run] [--export FILTERS.txt] [--plot FILE.svg] [--json]\n"
+    "                            fit its bands to measured responses (averaged) and write them\n"
     "                            EQ: mic-a mic-b reverb-a reverb-b echo-a echo-b music out1..out8\n"
     "  --file PRESET.vm3zt       get, set and eq act on a mode file instead of the processor\n"
     "  doctor                    why a processor cannot be used: present, permission, busy, answers\n"
@@ -390,6 +394,8 @@ int main(int argc, char** argv) {
         } else if (a == "-h" || a == "--help") {
             std::cout << UsageText();
             return kExitOk;
+        } else if (IsEqFitCommand(o.args)) {
+            o.args.push_back(a); // eq fit's own options
         } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
             return Usage("unknown option " + a);
         } else {

@@ -159,6 +159,13 @@ BandValues DecodeBandRecord(const uint8_t* record) {
     return v;
 }
 
+float BandRecordQ(int code) {
+    float q = static_cast<float>(code / 1000.0);
+    for (int step = 0; step < 4 && std::trunc(q * 1000.0f) < code; ++step)
+        q = std::nextafter(q, 1e9f);
+    return q;
+}
+
 std::array<uint32_t, 7> EncodeCompressorBlock(float thresholdDb, float ratio, float attackMs,
                                               float releaseMs) {
     return {FloatBits(thresholdDb),

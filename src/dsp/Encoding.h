@@ -58,6 +58,9 @@ struct BandValues {
 uint16_t EncodeBandQ(double q);
 BandRecordBytes EncodeBandRecord(float gainDb, float freqHz, float q, int type);
 BandValues DecodeBandRecord(const uint8_t* record);
+// The smallest float Q whose record code is `code` (EncodeBandRecord takes trunc(Q * 1000) in single
+// precision, so code / 1000 itself may land one below: 0.251f * 1000 is 250.99998).
+float BandRecordQ(int code);
 
 // Seven 32-bit wire words: threshold, 0, ratio, 20.0, 0.05, attack, release.
 std::array<uint32_t, 7> EncodeCompressorBlock(float thresholdDb, float ratio, float attackMs,

@@ -15,8 +15,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kMinDesignHz = 1e-3;
 constexpr double kMaxDesignHz = kSampleRate / 2.0 - 1.0; // tan() of the Chebyshev design blows up at Nyquist
 constexpr double kMinQ = 1e-6;
-constexpr double kMinPower = 1e-300; // log10 floor for N and D
-constexpr double kMaxRatio = 1e300;
 
 // Written so that NaN falls to the lower limit.
 double Limit(double v, double lo, double hi) {
@@ -49,33 +47,11 @@ const std::array<double, kResponsePoints>& GridPhi(int width) {
     };
     thread_local Cache cache;
     if (cache.nWidth != width) {
-        for (int i = 0; i < kResponsePoints; ++i) {
-            const double sn = std::sin(kPi * GridFrequency(i, width) / kSampleRate);
-            cache.phi[i] = sn * sn;
-        }
+        for (int i = 0; i < kResponsePoints; ++i)
+            cache.phi[i] = SectionPhi(GridFrequency(i, width));
         cache.nWidth = width;
     }
     return cache.phi;
-}
-
-// 10 log10(x) for 1e-300 <= x <= 1e300 without a library call: x = 2^e m with m in [sqrt(1/2),
-// sqrt(2)), ln m = 2 atanh(s), s = (m - 1)/(m + 1), |s| < 0.172; the series to s^13 leaves an error
-// below 1e-12 dB. Only 64-bit integer adds, shifts and masks, so the curve loop vectorises.
-double TenLog10(double x) {
-    constexpr uint64_t kSqrtHalf = 0x3FE6A09E667F3BCDull; // bits of sqrt(1/2)
-    constexpr uint64_t kMantissa = 0x000FFFFFFFFFFFFFull;
-    constexpr uint64_t kBias = 1023ull << 52;
-    constexpr uint64_t kMagic = 0x4330000000000000ull; // 2^52: an integer in the low bits
-    const uint64_t t = std::bit_cast<uint64_t>(x) - kSqrtHalf;
-    const double m = std::bit_cast<double>((t & kMantissa) + kSqrtHalf);
-    const uint64_t biased = (t + kBias) >> 52; // e + 1023
-    const double e = std::bit_cast<double>(biased | kMagic) - (4503599627370496.0 + 1023.0);
-    const double s = (m - 1) / (m + 1);
-    const double s2 = s * s;
-    const double series =
-        1 +
-        s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9 + s2 * (1.0 / 11 + s2 * (1.0 / 13))))));
-    return (2 * s * series + e * std::numbers::ln2) * (10.0 / std::numbers::ln10);
 }
 
 // Damping factor sin(theta) of the fixed-Q codes, i.e. 1/(2Q); 0 for codes without one.
@@ -231,6 +207,11 @@ BiquadCoeffs CalcBiquad(int type, double gainDb, double freqHz, double q) {
     return k;
 }
 
+double SectionPhi(double hz) {
+    const double sn = std::sin(kPi * hz / kSampleRate);
+    return sn * sn;
+}
+
 float GridFrequency(int i, int width) {
     width = UsableWidth(width);
     const double x = static_cast<double>(i) * GridStep(width);
@@ -243,19 +224,11 @@ void CalcSectionCurve(EqSection& section, int width) {
     }
     width = UsableWidth(width);
     const BiquadCoeffs k = CalcBiquad(section.nType, section.fGain, section.fFreq, section.fQ);
-    const double nb = k.b0 + k.b1 + k.b2;
-    const double nd = 1 + k.a1 + k.a2;
     const auto& grid = GridPhi(width);
     // Two passes keep each loop simple enough to vectorise.
     std::array<double, kResponsePoints> ratio;
-    for (int i = 0; i < kResponsePoints; ++i) {
-        const double phi = grid[i];
-        const double n =
-            nb * nb - 4 * (k.b0 * k.b1 + 4 * k.b0 * k.b2 + k.b1 * k.b2) * phi + 16 * k.b0 * k.b2 * phi * phi;
-        const double d = nd * nd - 4 * (k.a1 + 4 * k.a2 + k.a1 * k.a2) * phi + 16 * k.a2 * phi * phi;
-        // Both powers floored, so the ratio stays where the logarithm is exact.
-        ratio[i] = std::clamp(std::max(n, kMinPower) / std::max(d, kMinPower), kMinPower, kMaxRatio);
-    }
+    for (int i = 0; i < kResponsePoints; ++i)
+        ratio[i] = SectionPowerRatio(k, grid[i]);
     for (int i = 0; i < kResponsePoints; ++i)
         section.curve[i] = static_cast<float>(TenLog10(ratio[i]));
 

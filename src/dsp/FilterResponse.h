@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <numbers>
 #include <span>
 
 constexpr int kSampleRate = 48000;
@@ -59,6 +61,43 @@ bool IsLowPassType(int type);
 bool IsHighPassType(int type);
 
 BiquadCoeffs CalcBiquad(int type, double gainDb, double freqHz, double q);
+
+// sin^2(pi f / 48000): where the magnitude formula takes a frequency.
+double SectionPhi(double hz);
+
+// 10 log10(x) for 1e-300 <= x <= 1e300 without a library call: x = 2^e m with m in [sqrt(1/2),
+// sqrt(2)), ln m = 2 atanh(s), s = (m - 1)/(m + 1), |s| < 0.172; the series to s^13 leaves an error
+// below 1e-12 dB. Only 64-bit integer adds, shifts and masks, so a loop of it vectorises.
+inline double TenLog10(double x) {
+    constexpr uint64_t kSqrtHalf = 0x3FE6A09E667F3BCDull; // bits of sqrt(1/2)
+    constexpr uint64_t kMantissa = 0x000FFFFFFFFFFFFFull;
+    constexpr uint64_t kBias = 1023ull << 52;
+    constexpr uint64_t kMagic = 0x4330000000000000ull; // 2^52: an integer in the low bits
+    const uint64_t t = std::bit_cast<uint64_t>(x) - kSqrtHalf;
+    const double m = std::bit_cast<double>((t & kMantissa) + kSqrtHalf);
+    const uint64_t biased = (t + kBias) >> 52; // e + 1023
+    const double e = std::bit_cast<double>(biased | kMagic) - (4503599627370496.0 + 1023.0);
+    const double s = (m - 1) / (m + 1);
+    const double s2 = s * s;
+    const double series =
+        1 +
+        s2 * (1.0 / 3 + s2 * (1.0 / 5 + s2 * (1.0 / 7 + s2 * (1.0 / 9 + s2 * (1.0 / 11 + s2 * (1.0 / 13))))));
+    return (2 * s * series + e * std::numbers::ln2) * (10.0 / std::numbers::ln10);
+}
+
+// |H|^2 of a section at phi = SectionPhi(f): N / D with both powers floored, so 10 log10 of it is
+// finite. The one magnitude formula of every curve, drawn or fitted.
+inline double SectionPowerRatio(const BiquadCoeffs& k, double phi) {
+    constexpr double kMinPower = 1e-300;
+    constexpr double kMaxRatio = 1e300;
+    const double nb = k.b0 + k.b1 + k.b2;
+    const double nd = 1 + k.a1 + k.a2;
+    const double n =
+        nb * nb - 4 * (k.b0 * k.b1 + 4 * k.b0 * k.b2 + k.b1 * k.b2) * phi + 16 * k.b0 * k.b2 * phi * phi;
+    const double d = nd * nd - 4 * (k.a1 + 4 * k.a2 + k.a1 * k.a2) * phi + 16 * k.a2 * phi * phi;
+    const double r = (n > kMinPower ? n : kMinPower) / (d > kMinPower ? d : kMinPower);
+    return r < kMinPower ? kMinPower : r > kMaxRatio ? kMaxRatio : r;
+}
 
 // Frequency of curve point i (0..511) for a curve area `width` pixels wide, in single precision.
 float GridFrequency(int i, int width);
