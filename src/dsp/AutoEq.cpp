@@ -16,16 +16,18 @@ constexpr double kBoostPenalty = 1000; // weight of the EQ curve above the boost
 // itself would sink the whole range to meet one null no EQ should fill.
 constexpr double kLevelQuantile = 0.25;
 constexpr double kMinQ = 0.1, kMaxPeqQ = 30;
-constexpr double kShelfQLo = 0.4, kShelfQHi = 1.0; // flatter or rounder shelves overshoot outside the range
-constexpr double kShelfReachOct = 0.5;             // a shelf is tried for a deviation this near a range end
-constexpr double kShelfMargin = 0.9;               // and kept when it leaves under 90 % of a peak's cost
-constexpr double kGainStepDb = 0.1;                // the record's steps
-constexpr int kLocalEvals = 250;                   // one band on its own
+// Broader peaks than Q 0.5 (2.5 octaves) reach far past the range; flatter or rounder shelves
+// overshoot outside it. The processor itself goes down to Q 0.1.
+constexpr double kPeqQLo = 0.5;
+constexpr double kShelfQLo = 0.4, kShelfQHi = 1.0;
+constexpr double kShelfReachOct = 0.5; // a shelf is tried for a deviation this near a range end
+constexpr double kShelfMargin = 0.9;   // and kept when it leaves under 90 % of a peak's cost
+constexpr double kGainStepDb = 0.1;    // the record's steps
+constexpr int kLocalEvals = 250;       // one band on its own
 constexpr int kJointEvalsPerVariable = 120;
+constexpr int kGrowingEvalsPerVariable = 40; // while bands are still being added
 constexpr int kPolishSweeps = 12;
-constexpr int kExchangeRounds = 3;
-constexpr int kEqGuardPerOctave = 24;
-constexpr double kGuardWeight = 0.5; // per point beside the range, against 1 inside it
+constexpr int kExchangeRounds = 1;
 constexpr int kCheckPointsPerOctave = 96;
 
 // A band while it is fitted: gain in dB, frequency and Q as log2, so equal steps mean equal ratios.
@@ -121,21 +123,7 @@ public:
             m_hz.push_back(in.hz[i]);
             m_phi.push_back(SectionPhi(in.hz[i]));
             m_resid.push_back(in.measured[i] - p.target[i]);
-            m_weight.push_back(1);
         }
-        m_nFit = m_phi.size();
-        // An octave either side of the range, where the EQ should leave the response alone: without
-        // these a very broad band would lift or sink everything beyond the range to suit it.
-        const std::vector<double> below =
-            LogGrid(std::max(10.0, limits.fLoHz / 2), limits.fLoHz, kEqGuardPerOctave);
-        const std::vector<double> above =
-            LogGrid(limits.fHiHz, std::min(24000.0, limits.fHiHz * 2), kEqGuardPerOctave);
-        for (const std::vector<double>* side : {&below, &above})
-            for (size_t k = 1; k + 1 < side->size(); ++k) {
-                m_phi.push_back(SectionPhi((*side)[k]));
-                m_resid.push_back(0);
-                m_weight.push_back(kGuardWeight);
-            }
         m_xLo = std::log2(std::max(20.0, std::ceil(limits.fLoHz)));
         m_xHi = std::log2(std::min(20000.0, std::floor(limits.fHiHz)));
         m_gHi = std::floor(limits.fMaxBoostDb / kGainStepDb + 1e-9) * kGainStepDb;
@@ -150,7 +138,7 @@ public:
             Greedy(bands, bands.size() + 1);
             if (bands.size() == before)
                 break;
-            Optimise(bands, none, kJointEvalsPerVariable * 3 * static_cast<int>(bands.size()));
+            Optimise(bands, none, kGrowingEvalsPerVariable * 3 * static_cast<int>(bands.size()));
         }
         // A fresh start of the refinement from its own end leaves fewer bands stuck on a shoulder.
         Optimise(bands, none, kJointEvalsPerVariable * 3 * static_cast<int>(bands.size()));
@@ -173,7 +161,7 @@ private:
         lo[1] = m_xLo;
         hi[1] = m_xHi;
         const double qHi = IsShelf(type) ? std::min(kShelfQHi, m_limits.fMaxQ) : m_limits.fMaxQ;
-        const double qLo = IsShelf(type) ? std::min(kShelfQLo, qHi) : kMinQ;
+        const double qLo = IsShelf(type) ? std::min(kShelfQLo, qHi) : std::min(kPeqQLo, qHi);
         lo[2] = std::log2(std::max(kMinQ, qLo));
         hi[2] = std::log2(std::max(kMinQ, qHi));
         for (int k = 0; k < 3; ++k)
@@ -198,9 +186,9 @@ private:
             const double eq = TenLog10(Clamp(m_power[i], 1e-300, 1e300)) + others[i];
             const double e = m_resid[i] + eq;
             const double over = std::max(eq - m_limits.fMaxBoostDb, 0.0);
-            sum += m_weight[i] * e * e + kBoostPenalty * over * over;
+            sum += e * e + kBoostPenalty * over * over;
         }
-        return sum / static_cast<double>(m_nFit);
+        return sum / static_cast<double>(n);
     }
 
     double Cost(std::span<const Band> bands, std::span<const double> others) {
@@ -318,7 +306,7 @@ private:
 
     // Adds bands one at a time where the deviation is largest, each fitted on its own.
     void Greedy(std::vector<Band>& bands, size_t upTo) {
-        const size_t n = m_nFit; // deviations are looked for in the range only
+        const size_t n = m_phi.size();
         std::vector<BandValues> held;
         for (const Band& b : bands)
             held.push_back(ToValues(b));
@@ -462,9 +450,7 @@ private:
     }
 
     const AutoEqLimits& m_limits;
-    std::vector<double> m_hz;                     // the range's points
-    std::vector<double> m_phi, m_resid, m_weight; // the range's points, then the guard points
-    size_t m_nFit = 0;
+    std::vector<double> m_hz, m_phi, m_resid; // the range's points
     double m_xLo = 0, m_xHi = 0, m_gHi = 0;
     int m_nEvals = 0;
     std::vector<double> m_power; // scratch of Cost
