@@ -1,5 +1,6 @@
 // How long the UI thread's event loop goes without running while a read-all or write-all talks to a
 // simulated processor that answers after 2 ms: the window repaints within this gap.
+#include "UiGap.h"
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "sim/SimBackend.h"
@@ -8,9 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 
 namespace {
 
@@ -27,31 +26,20 @@ void RunTransfer(benchmark::State& state, bool write) {
     }
     link.Conn().WaitSync();
     QCoreApplication::processEvents(); // the first read-all's end
-    double worstMs = 0;
+    CUiGapMeter gaps;
     for (auto _ : state) {
         QEventLoop loop;
         QObject::connect(&link, &CConsoleLink::SyncFinished, &loop, &QEventLoop::quit);
-        QElapsedTimer clock;
-        qint64 last = 0;
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        tick.setInterval(1);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            worstMs = std::max(worstMs, double(now - last) / 1e6);
-            last = now;
-        });
-        clock.start();
-        tick.start();
+        gaps.Start();
         if (write)
             link.Conn().StartWriteAll();
         else
             link.Conn().StartReadAll();
         loop.exec();
-        tick.stop();
+        gaps.Stop();
         link.Conn().OnSyncFinished();
     }
-    state.counters["worst_ui_gap_ms"] = worstMs;
+    state.counters["worst_ui_gap_ms"] = gaps.WorstMs();
     link.Conn().Disconnect();
     SetSettleScale(1.0);
 }

@@ -73,6 +73,7 @@ CEqBandEditor::CEqBandEditor(CEqPanel* panel, int nTemplate, QWidget* parent)
     connect(m_pPanel, &CEqPanel::EqBandDeselect, this, &CEqBandEditor::OnBandDeselect);
     connect(m_pPanel, &CEqPanel::EqCopyPaste, this, &CEqBandEditor::OnCopyPaste);
     connect(m_pPanel, &CEqPanel::EqFilterFile, this, &CEqBandEditor::OnFilterFile);
+    connect(m_pPanel, &CEqPanel::EqAutoEq, this, &CEqBandEditor::OnAutoEq);
     SetHooks(m_hooks);
     ReloadTexts();
     ToggleEditorView();
@@ -355,6 +356,9 @@ EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType) {
         return ImportFilterFile(eqs, path);
     };
     hooks.exportFilters = [](int e, const QString& path) { return ExportFilterFile(e, path); };
+    hooks.applyFit = [](int e, const EqFitOutcome& fit) {
+        return ApplyEqFit(std::span<const int>(&e, 1), fit);
+    };
     return hooks;
 }
 
@@ -598,6 +602,13 @@ void CEqBandEditor::OnFilterFile(bool import, int nKind) {
     const EqFileResult r = m_hooks.exportFilters(nKind, path);
     if (!r.bOk)
         AskBox(this, QMessageBox::Warning, caption, r.strText, QMessageBox::Ok);
+}
+
+void CEqBandEditor::OnAutoEq(int nKind) {
+    if (!m_hooks.autoEq)
+        return;
+    m_hooks.autoEq(nKind);
+    LoadEqFromStore();
 }
 
 void CEqBandEditor::OnCopyPaste(int nPaste, int nKind) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "controls/EqPanel.h"
+#include "files/EqFit.h"
 
 #include <QColor>
 #include <QStyledItemDelegate>
@@ -51,6 +52,11 @@ struct EqEditorHooks {
     // Filter texts: reads `path` into EQ `eq` and sends every band, or writes the EQ to `path`.
     std::function<EqFileResult(int eq, const QString& path)> importFilters;
     std::function<EqFileResult(int eq, const QString& path)> exportFilters;
+    // Auto EQ: writes fitted bands into EQ `eq` as an import of their text does (the output page: into
+    // every linked channel); and opens the auto EQ window for `eq` (set by the page), after which the
+    // editor reloads.
+    std::function<bool(int eq, const EqFitOutcome& fit)> applyFit;
+    std::function<void(int eq)> autoEq;
 };
 
 // Reads the filter text at `path` and writes it into each EQ of `eqs` (all of one size), each band as
@@ -147,6 +153,7 @@ public:
     void OnBandDeselect();
     void OnCopyPaste(int nPaste, int nKind);
     void OnFilterFile(bool import, int nKind);
+    void OnAutoEq(int nKind);
     void OnSliderPos(int id, int pos);
     void OnRadio(int id);
     void OnGridEditEnd(int row, int column, const QString& text);

@@ -764,11 +764,14 @@ void CEqPanel::mouseReleaseEvent(QMouseEvent* event) {
             menu.addSeparator();
             menu.addAction(Tr("导入滤波器…", "Import filters…"))->setData(ID_EQ_IMPORT);
             menu.addAction(Tr("导出滤波器…", "Export filters…"))->setData(ID_EQ_EXPORT);
+            menu.addAction(Tr("根据测量自动均衡…", "Auto EQ from measurement…"))->setData(ID_EQ_AUTO);
             const int id = ExecMenu(menu, global);
             if (id == ID_EQ_COPY || id == ID_EQ_PASTE) {
                 emit EqCopyPaste(id - ID_EQ_COPY, m_nKind);
             } else if (id == ID_EQ_IMPORT || id == ID_EQ_EXPORT) {
                 emit EqFilterFile(id == ID_EQ_IMPORT, m_nKind);
+            } else if (id == ID_EQ_AUTO) {
+                emit EqAutoEq(m_nKind);
             }
         } else {
             SendChanged(m_nSelBand);

@@ -26,6 +26,7 @@ constexpr int ID_EQ_COPY = 3025;
 constexpr int ID_EQ_PASTE = 3026;
 constexpr int ID_EQ_IMPORT = 3027; // filter texts of room-measurement programs
 constexpr int ID_EQ_EXPORT = 3028;
+constexpr int ID_EQ_AUTO = 3029; // auto EQ from a measurement
 
 // One band as the panel keeps it. Type, frequency, gain, Q and the curve come from EqSection
 // (nType, fFreq, fGain, fQ, curve), so the core's curve functions work on it directly.
@@ -119,6 +120,8 @@ signals:
     void EqCopyPaste(int nPaste, int nKind);
     // The popup's "Import filters…" (true) or "Export filters…" (false) for EQ `nKind`.
     void EqFilterFile(bool import, int nKind);
+    // The popup's "Auto EQ from measurement…" for EQ `nKind`.
+    void EqAutoEq(int nKind);
     // WM_EQ_BAND_PICKED: a band was selected with a digit key.
     void EqBandPicked(EqBand* band, int index);
 

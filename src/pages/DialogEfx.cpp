@@ -6,6 +6,7 @@
 #include "model/Defaults.h"
 #include "model/Eq.h"
 #include "model/Setters.h"
+#include "pages/AutoEqDlg.h"
 #include "pages/PageHelpers.h"
 #include "ui/Language.h"
 
@@ -41,6 +42,7 @@ CDialogEfx::CDialogEfx(const PageContext& context, int eqIndex, QWidget* parent)
     SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
     m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
     m_pEditor->SetHooks(StoreEqHooks(EqOfIndex(m_nIndex), kBandCount, EQ_HS));
+    InstallAutoEq(this, m_pEditor);
     resize(1024, 520);
     LayoutControls();
     ReloadTexts();

@@ -11,6 +11,7 @@
 #include "model/Eq.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "pages/AutoEqDlg.h"
 #include "pages/EffectParams.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"
@@ -174,6 +175,7 @@ void CDialogMusic::CreateControls() {
     SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
     m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
     m_pEditor->SetHooks(StoreEqHooks(EqOfMode(m_nMode), kBandCount, EQ_HS));
+    InstallAutoEq(this, m_pEditor);
 }
 
 void CDialogMusic::LayoutControls() {

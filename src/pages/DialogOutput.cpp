@@ -10,6 +10,7 @@
 #include "model/Defaults.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
+#include "pages/AutoEqDlg.h"
 #include "pages/PageHelpers.h"
 #include "pages/SubPageHelpers.h"
 #include "ui/Language.h"
@@ -169,14 +170,19 @@ void CDialogOutput::SetEditorHooks() {
         const std::vector<int> channels = LinkedSet();
         WriteOutputBand(channels, band, BandValues{r.fGain, r.fFreq, r.fQ, r.nType}, companions);
     };
-    // An imported filter text, like an edit, reaches every linked channel.
-    hooks.importFilters = [this](int, const QString& path) {
+    // An imported filter text or an auto EQ, like an edit, reaches every linked channel.
+    auto linkedEqs = [this] {
         std::vector<int> eqs;
         for (int c : LinkedSet())
             eqs.push_back(OutputEq(c));
-        return ImportFilterFile(eqs, path);
+        return eqs;
     };
+    hooks.importFilters = [linkedEqs](int, const QString& path) {
+        return ImportFilterFile(linkedEqs(), path);
+    };
+    hooks.applyFit = [linkedEqs](int, const EqFitOutcome& fit) { return ApplyEqFit(linkedEqs(), fit); };
     m_pEditor->SetHooks(hooks);
+    InstallAutoEq(this, m_pEditor);
 }
 
 void CDialogOutput::LayoutControls() {

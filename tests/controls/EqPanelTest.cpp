@@ -1,6 +1,7 @@
 // The EQ panel driven by mouse, wheel and key events: the band values it keeps and the signals it sends.
 #include <QApplication>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -285,7 +286,8 @@ TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     panel.SetKind(EQ_REVERB_B);
     AnswerMenu(ID_EQ_PASTE);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
-    EXPECT_EQ(menuTexts, QStringList({"Copy EQ", "Paste EQ", "", "Import filters…", "Export filters…"}));
+    EXPECT_EQ(menuTexts, QStringList({"Copy EQ", "Paste EQ", "", "Import filters…", "Export filters…",
+                                      "Auto EQ from measurement…"}));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].nMsg, WM_EQ_COPY_PASTE);
     EXPECT_EQ(sent[0].nParam, 1);
@@ -294,9 +296,17 @@ TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     g_nLanguage = 0;
     AnswerMenu(ID_EQ_COPY);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
-    EXPECT_EQ(menuTexts, QStringList({"复制均衡", "粘贴均衡", "", "导入滤波器…", "导出滤波器…"}));
+    EXPECT_EQ(menuTexts,
+              QStringList({"复制均衡", "粘贴均衡", "", "导入滤波器…", "导出滤波器…", "根据测量自动均衡…"}));
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].nParam, 0);
+
+    QSignalSpy autoEq(&panel, &CEqPanel::EqAutoEq);
+    AnswerMenu(ID_EQ_AUTO);
+    QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
+    ASSERT_EQ(autoEq.size(), 1);
+    EXPECT_EQ(autoEq[0][0].toInt(), EQ_REVERB_B);
+    EXPECT_EQ(sent.size(), 2u);
 }
 
 TEST_F(EqPanelTest, OffBandHasNoLeftHitButRightButtonFindsIt) {
