@@ -51,9 +51,10 @@ struct AutoEqResult {
     int nEvaluations = 0; // objective evaluations, for the benchmark
 };
 
-// Greedy start (largest deviation first, one band at a time), then a joint bound-constrained
-// refinement of every band (NLopt's BOBYQA), then a search over the record's steps (0.1 dB, 1 Hz,
-// Q 0.001). Deterministic.
+// Greedy start (largest deviation first, one band at a time, every band so far refined with each
+// new one), a joint bound-constrained refinement of every band (NLopt's BOBYQA), one exchange of the
+// band that does least, then a search over the record's steps (0.1 dB, 1 Hz, Q 0.001); the boost
+// limit is then enforced on the summed curve. Deterministic.
 AutoEqResult FitAutoEq(const AutoEqInput& in, const AutoEqLimits& limits);
 
 // The result `bands` give: target, EQ curve, prediction, errors and boost shortfall (bands as given;
