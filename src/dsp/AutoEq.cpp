@@ -374,8 +374,7 @@ private:
             Clamp(q.fFreq, std::ceil(std::exp2(lo[1]) - 1e-6), std::floor(std::exp2(hi[1]) + 1e-6)));
         const int codeLo = static_cast<int>(std::ceil(std::exp2(lo[2]) * 1000 - 1e-6));
         const int codeHi = static_cast<int>(std::floor(std::exp2(hi[2]) * 1000 + 1e-6));
-        const int code =
-            std::clamp(static_cast<int>(std::trunc(q.fQ * 1000.0f)), codeLo, std::max(codeLo, codeHi));
+        const int code = std::clamp(static_cast<int>(EncodeBandQ(q.fQ)), codeLo, std::max(codeLo, codeHi));
         q.fQ = BandRecordQ(code);
         return q;
     }
@@ -389,7 +388,7 @@ private:
             bool moved = false;
             for (BandValues& b : bands) {
                 const float freqStep = std::max(1.0f, std::round(b.fFreq * 0.01f));
-                const int qCode = static_cast<int>(std::trunc(b.fQ * 1000.0f));
+                const int qCode = EncodeBandQ(b.fQ);
                 const int qStep = std::max(1, qCode / 100);
                 const BandValues tries[] = {
                     {b.fGain + 0.1f, b.fFreq, b.fQ, b.nType},
@@ -461,8 +460,7 @@ BandValues RecordExactBand(const BandValues& band) {
     BandValues v = band;
     v.fGain = static_cast<float>(std::round(static_cast<double>(band.fGain) * 10) / 10.0);
     v.fFreq = std::round(band.fFreq);
-    const int code = static_cast<int>(std::round(static_cast<double>(band.fQ) * 1000));
-    v.fQ = BandRecordQ(std::max(code, 0));
+    v.fQ = BandRecordQ(EncodeBandQ(band.fQ));
     return v;
 }
 

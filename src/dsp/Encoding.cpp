@@ -154,16 +154,13 @@ BandValues DecodeBandRecord(const uint8_t* record) {
     BandValues v;
     v.fGain = static_cast<float>(GetU16(record) / 10.0 - 15);
     v.fFreq = static_cast<float>(GetU16(record + 2));
-    v.fQ = static_cast<float>(GetU16(record + 4) / 1000.0);
+    v.fQ = BandRecordQ(GetU16(record + 4));
     v.nType = record[6];
     return v;
 }
 
 float BandRecordQ(int code) {
-    float q = static_cast<float>(code / 1000.0);
-    for (int step = 0; step < 4 && std::trunc(q * 1000.0f) < code; ++step)
-        q = std::nextafter(q, 1e9f);
-    return q;
+    return static_cast<float>(code / 1000.0);
 }
 
 std::array<uint32_t, 7> EncodeCompressorBlock(float thresholdDb, float ratio, float attackMs,

@@ -58,8 +58,8 @@ struct BandValues {
 uint16_t EncodeBandQ(double q);
 BandRecordBytes EncodeBandRecord(float gainDb, float freqHz, float q, int type);
 BandValues DecodeBandRecord(const uint8_t* record);
-// The smallest float Q whose record code is `code` (EncodeBandRecord takes trunc(Q * 1000) in single
-// precision, so code / 1000 itself may land one below: 0.251f * 1000 is 250.99998).
+// The Q a record's Q code stands for, as DecodeBandRecord reads it and a three-decimal Q is typed or
+// imported: EncodeBandQ gives the code back.
 float BandRecordQ(int code);
 
 // Seven 32-bit wire words: threshold, 0, ratio, 20.0, 0.05, attack, release.

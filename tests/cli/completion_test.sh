@@ -35,7 +35,7 @@ expect "" get NO_SUCH_NAME
 [ "$(offers get "" | wc -l)" -eq "$("$M" complete settings | wc -l)" ] || fail "every setting is offered"
 [ "$("$M" complete settings | wc -l)" -gt 200 ] || fail "m7qctl lists the settings"
 "$M" complete settings | grep -qx 'SET_OUT_LEVEL\[8\]' || fail "the names are those dump prints"
-expect $'show\nexport\nimport' eq ""
+expect $'show\nexport\nimport\nfit' eq ""
 expect $'out1\nout2\nout3\nout4\nout5\nout6\nout7\nout8' eq show o
 expect $'echo-a\necho-b' eq import ech
 expect $'load\nstore\nfactory' mode ""
@@ -43,6 +43,8 @@ expect $'1\n2\n3\n4' mode load ""
 expect "--file" --fi
 expect "--preamp" eq import out1 f.txt --pr
 expect "apply" eq import out1 f.txt --preamp ""
+expect "--max-boost" eq fit out1 m.txt --max-b
+expect "" eq import out1 f.txt --max-b # eq fit's options belong to eq fit
 
 mkdir "$dir/presets"
 touch "$dir/room.vm3zt" "$dir/front left.txt" "$dir/notes.md"
@@ -50,5 +52,7 @@ touch "$dir/room.vm3zt" "$dir/front left.txt" "$dir/notes.md"
     fail "restore offers mode files and folders"
 expect "$dir/room.vm3zt" --file "$dir/r"
 expect "$dir/front left.txt" eq import out1 "$dir/fr"
+expect "$dir/front left.txt" eq fit out1 "$dir/notes.md" --range 20-500 "$dir/fr"
+expect "$dir/front left.txt" eq fit out1 "$dir/notes.md" --target "$dir/fr"
 expect "$dir/notes.md" --trace "$dir/n"
 echo "completion: all offers as expected"

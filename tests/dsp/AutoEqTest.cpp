@@ -91,7 +91,7 @@ void ExpectWithinLimits(const AutoEqResult& r, const AutoEqLimits& limits) {
         EXPECT_LE(b.fGain, limits.fMaxBoostDb);
         EXPECT_GE(b.fFreq, std::max(20.0, limits.fLoHz) - 1e-3);
         EXPECT_LE(b.fFreq, std::min(20000.0, limits.fHiHz) + 1e-3);
-        const int qCode = static_cast<int>(std::trunc(b.fQ * 1000.0f));
+        const int qCode = EncodeBandQ(b.fQ);
         EXPECT_GE(qCode, 100);
         EXPECT_LE(qCode, static_cast<int>(std::floor(limits.fMaxQ * 1000 + 1e-6)));
         // What the record keeps is what was fitted: stored and read back, the same values.

@@ -98,9 +98,7 @@ TEST_F(EqFitTest, WritesWhatAnImportOfItsTextWrites) {
             EXPECT_EQ(got.nType, want.nType) << "band " << b;
             EXPECT_FLOAT_EQ(got.fGain, want.fGain) << "band " << b;
             EXPECT_EQ(got.fFreq, want.fFreq) << "band " << b;
-            EXPECT_EQ(static_cast<int>(std::lround(got.fQ * 1000)),
-                      static_cast<int>(std::trunc(want.fQ * 1000.0f)))
-                << "band " << b;
+            EXPECT_EQ(EncodeBandQ(got.fQ), EncodeBandQ(want.fQ)) << "band " << b;
         }
         if (c.bCrossoverAfter) {
             const size_t at = 9 * kBandRecordSize;
