@@ -25,7 +25,7 @@ void ApplyMemoryReply(const Report& r) {
     const uint8_t* data = &r[5];
     auto copy = [&](uint8_t* target, int capacity) { std::memcpy(target, data, std::min(length, capacity)); };
     if (address < kImageSize) {
-        if (data[0] == 0xFF && data[1] == 0xFF) {
+        if (IsErasedMemoryReply(r)) {
             g_Param.byImage.fill(0); // erased processor memory
             return;
         }
@@ -72,6 +72,10 @@ void ApplyModeName(const Report& r) {
 }
 
 } // namespace
+
+bool IsErasedMemoryReply(const Report& r) {
+    return r[1] == CMD_MEM_READ && GetBE16(&r[2]) < kImageSize && r[5] == 0xFF && r[6] == 0xFF;
+}
 
 void ResetParamErrorShown() {
     s_bParamErrorShown = false;

@@ -13,6 +13,10 @@ void HandleReport(const Report& report);
 void OnLinkOpened();
 void OnLinkClosed();
 
+// A memory reply of the settings image that reads as never written (0xFF 0xFF first): the store's
+// image is then all zeros, not the processor's settings.
+bool IsErasedMemoryReply(const Report& report);
+
 // The handlers a transport needs to keep the store current.
 LinkHandlers DispatchHandlers();
 

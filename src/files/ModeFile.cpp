@@ -156,7 +156,7 @@ void ApplyModeFile(std::span<const uint8_t> bytes, const ModeFileLayout& layout)
 
     // Older consoles saved sources this processor does not switch to from a file.
     int32_t& source = g_Param.nSetting[SET_MUSIC_SOURCE];
-    if (source != 0 && source != 1 && source != 4)
+    if (!ModeFileKeepsMusicSource(source))
         source = 0;
 
     std::copy_n(&image[kModeFileImageAt], kImageSize, g_Param.byImage.begin());
@@ -183,6 +183,7 @@ ModeFileResult CheckNamed(std::span<const uint8_t> bytes, const std::string& str
         return result;
     }
     result.bTruncated = bytes.size() < ModeFileSizeOf(result.nVersion);
+    result.bOversized = bytes.size() > ModeFileSizeOf(result.nVersion);
     result.bOk = true;
     return result;
 }
@@ -200,6 +201,10 @@ ModeFileResult LoadNamed(std::span<const uint8_t> bytes, const std::string& strN
 
 std::string QuotedPath(const fs::path& path) {
     return "\"" + PathText(path) + "\"";
+}
+
+bool ModeFileKeepsMusicSource(int32_t source) {
+    return source == 0 || source == 1 || source == 4;
 }
 
 ModeFileLayout ModeFileLayoutOf(int version) {
@@ -261,7 +266,8 @@ ModeFileResult LoadModeFileFromBytes(std::span<const uint8_t> bytes) {
 }
 
 ModeFileResult ReadModeFile(const fs::path& path, std::vector<uint8_t>& bytes) {
-    const FileResult read = ReadFileBytes(path, kModeFileSize, bytes, "mode file");
+    // One byte more than the longest version, to tell a file that goes on.
+    const FileResult read = ReadFileBytes(path, kModeFileSize + 1, bytes, "mode file");
     if (!read.bOk) {
         ModeFileResult result;
         static_cast<FileResult&>(result) = read;
@@ -272,6 +278,8 @@ ModeFileResult ReadModeFile(const fs::path& path, std::vector<uint8_t>& bytes) {
         result.nPendingMode = PendingModeFromFileName(path);
     else
         bytes.clear();
+    if (result.bOversized)
+        bytes.resize(ModeFileSizeOf(result.nVersion));
     return result;
 }
 

@@ -28,6 +28,7 @@ struct FileResult {
 struct ModeFileResult : FileResult {
     int nVersion = 0;        // version found in the file, 0 when there was none to read
     bool bTruncated = false; // shorter than its version's size; loaded as far as it went
+    bool bOversized = false; // longer than its version's size; what follows was not read
     int nPendingMode = -1;   // 0..3 for names beginning "m1".."m4"; the Open command applies it
 };
 
@@ -42,6 +43,10 @@ struct ModeFileLayout {
 ModeFileLayout ModeFileLayoutOf(int version);
 size_t ModeFileSizeOf(int version); // 0 for a version we cannot read
 
+// The music sources a mode file keeps: the reader turns any other (2 HDMI, 3 Bluetooth, 5 AUX 2)
+// into 0 (SPDIF).
+bool ModeFileKeepsMusicSource(int32_t source);
+
 // −1, or 0..3 when the file name (folder and extension dropped, any case) begins with m1..m4.
 int PendingModeFromFileName(const std::filesystem::path& path);
 
@@ -55,6 +60,7 @@ std::vector<uint8_t> BuildModeFileBytes();
 ModeFileResult LoadModeFileFromBytes(std::span<const uint8_t> bytes);
 ModeFileResult LoadModeFile(const std::filesystem::path& path);
 // Reads and checks a mode file without touching the store, for a load once the store is current.
+// `bytes` ends where the file's version ends (bOversized: the file goes on).
 ModeFileResult ReadModeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
 
 // Where a file image's bytes go in a version-8 image: one entry per area it holds, cut where it ends.

@@ -266,6 +266,29 @@ TEST_F(ModeFileTest, TruncatedFilesLoadAsFarAsTheyGo) {
     EXPECT_EQ(g_Param.byMicBoostBytes[1], 0x44);
 }
 
+// A file that goes on past its version (a version-1 file padded, a version-8 file with a tail, one
+// byte more than the longest version) is said to, and read as far as its version goes.
+TEST_F(ModeFileTest, AFileLongerThanItsVersionIsToldAndReadToItsVersionsEnd) {
+    const fs::path path = dir / "long.vm3zt";
+    for (const auto& [version, extra] : {std::pair{1, size_t{141}}, {8, size_t{1}}, {8, size_t{4000}}}) {
+        SCOPED_TRACE("version " + std::to_string(version) + " + " + std::to_string(extra));
+        std::vector<uint8_t> bytes = HandBuilt(version);
+        const size_t size = bytes.size();
+        bytes.resize(size + extra, 0xA7);
+        WriteAll(path, bytes);
+        std::vector<uint8_t> read;
+        const ModeFileResult r = ReadModeFile(path, read);
+        ASSERT_TRUE(r.bOk) << r.strError;
+        EXPECT_TRUE(r.bOversized);
+        EXPECT_FALSE(r.bTruncated);
+        EXPECT_EQ(read,
+                  std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+    }
+    WriteAll(path, HandBuilt(8));
+    std::vector<uint8_t> read;
+    EXPECT_FALSE(ReadModeFile(path, read).bOversized);
+}
+
 TEST_F(ModeFileTest, AFileIsReadWithoutTheStoreAndWrittenBackInItsOwnLayout) {
     for (const VersionAreas& v : kVersions) {
         for (const size_t cut : {size_t{0}, size_t{9}, v.nFileSize / 2}) {
