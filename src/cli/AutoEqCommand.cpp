@@ -1,6 +1,8 @@
 #include "cli/AutoEqCommand.h"
 
 #include "cli/Dump.h"
+#include "cli/Language.h"
+#include "cli/Suggest.h"
 #include "files/AutoEqPlot.h"
 #include "files/Measurement.h"
 #include "model/EqIo.h"
@@ -122,7 +124,23 @@ void PrintText(int eq, const EqFitJob& job, const EqFitChannel& ch, const EqFitO
     std::cout << out.str();
 }
 
+constexpr OptionRow kFitOptions[] = {
+    {"--target", "", "FILE", "a target (house) curve, moved to the measured level; default flat"},
+    {"--range", "", "LO-HI", "the fit range in Hz (default 20-500)"},
+    {"--bands", "", "N", "at most N bands (default all; an output channel's crossover on band 10 stays)"},
+    {"--max-boost", "", "DB", "no band and no point of the EQ curve above DB (default 6, up to 15)"},
+    {"--max-q", "", "Q", "the largest Q (default 10, up to 30)"},
+    {"--smooth", "", "1/N", "fractional-octave smoothing first (default 1/6; none)"},
+    {"--dry-run", "", "", "fit and print, send and save nothing"},
+    {"--export", "", "FILTERS.txt", "write the bands as a filter text"},
+    {"--plot", "", "FILE.svg", "draw the measured, target and predicted responses and the EQ curve"},
+};
+
 } // namespace
+
+std::span<const OptionRow> EqFitOptionRows() {
+    return kFitOptions;
+}
 
 bool IsEqFitCommand(const std::vector<std::string>& args) {
     return args.size() >= 2 && args[0] == "eq" && args[1] == "fit";
@@ -182,9 +200,17 @@ int PrepareEqFit(const std::vector<std::string>& args, bool /*bJson*/, EqFitJob&
                 return UsageError("--smooth takes 1/N octave (N 1 to 96, such as 1/6) or none");
             job.options.nSmoothing = *n;
         } else {
-            return UsageError("eq fit takes --target, --range, --bands, --max-boost, --max-q, --smooth, "
-                              "--dry-run, --export, --plot and --json, not " +
-                              a);
+            std::vector<std::string> names = {"--json"};
+            for (const OptionRow& row : kFitOptions)
+                names.push_back(row.szName);
+            return UsageError(
+                Say("eq fit takes --target, --range, --bands, --max-boost, --max-q, --smooth, "
+                    "--dry-run, --export, --plot and --json, not " +
+                        a,
+                    "eq fit 的选项是 --target、--range、--bands、--max-boost、--max-q、--smooth、"
+                    "--dry-run、--export、--plot 和 --json，而不是 " +
+                        a) +
+                DidYouMean(a, names));
         }
     }
     if (positional.size() < 2)

@@ -1,9 +1,11 @@
 // m7qctl eq fit: measurement files to a tuned equaliser, on the processor or a mode file.
 #pragma once
 
+#include "cli/Help.h"
 #include "files/EqFit.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ struct EqFitJob {
     EqFitChannel channel;
     EqFitOutcome outcome;
 };
+
+// eq fit's own options, for its help, "did you mean" and the completion.
+std::span<const OptionRow> EqFitOptionRows();
 
 // args: "eq", "fit", EQ, MEASUREMENT..., options. True for the command line of eq fit, so that the
 // option reader hands its options through.

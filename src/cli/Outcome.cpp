@@ -1,5 +1,6 @@
 #include "cli/Outcome.h"
 
+#include "cli/Language.h"
 #include "link/Transport.h"
 
 #include <algorithm>
@@ -55,9 +56,7 @@ ItemOutcome CAnswerLog::Between(const Mark& from, const Mark& to) const {
     std::lock_guard lock(m_mutex);
     const size_t end = std::min(to.nEntry, m_answered.size());
     const size_t sent = end > from.nEntry ? end - from.nEntry : 0;
-    const auto answered = static_cast<size_t>(
-        std::count(m_answered.begin() + static_cast<std::ptrdiff_t>(std::min(from.nEntry, end)),
-                   m_answered.begin() + static_cast<std::ptrdiff_t>(end), true));
+    const size_t answered = AnsweredLocked(from.nEntry, end);
     const uint64_t refused = to.nRefused - from.nRefused;
     if (answered == sent && refused == 0 && sent > 0)
         return ItemOutcome::Applied;
@@ -69,10 +68,19 @@ ItemOutcome CAnswerLog::Between(const Mark& from, const Mark& to) const {
 
 size_t CAnswerLog::AnsweredBetween(const Mark& from, const Mark& to) const {
     std::lock_guard lock(m_mutex);
-    const size_t end = std::min(to.nEntry, m_answered.size());
-    return from.nEntry >= end
+    return AnsweredLocked(from.nEntry, std::min(to.nEntry, m_answered.size()));
+}
+
+ReplyTally CAnswerLog::Since(const Mark& from) const {
+    std::lock_guard lock(m_mutex);
+    const size_t end = m_answered.size();
+    return {end > from.nEntry ? end - from.nEntry : 0, AnsweredLocked(from.nEntry, end)};
+}
+
+size_t CAnswerLog::AnsweredLocked(size_t from, size_t end) const {
+    return from >= end
                ? 0
-               : static_cast<size_t>(std::count(m_answered.begin() + static_cast<std::ptrdiff_t>(from.nEntry),
+               : static_cast<size_t>(std::count(m_answered.begin() + static_cast<std::ptrdiff_t>(from),
                                                 m_answered.begin() + static_cast<std::ptrdiff_t>(end), true));
 }
 
@@ -82,10 +90,11 @@ bool AllApplied(const NamedOutcomes& items) {
 }
 
 std::string DescribeOutcomes(const NamedOutcomes& items) {
-    const std::pair<ItemOutcome, const char*> groups[] = {
-        {ItemOutcome::Applied, "applied"},
-        {ItemOutcome::Unanswered, "sent without an answer, the processor may or may not have it"},
-        {ItemOutcome::NotSent, "not sent"}};
+    const std::pair<ItemOutcome, std::string> groups[] = {
+        {ItemOutcome::Applied, Say("applied", "已生效")},
+        {ItemOutcome::Unanswered, Say("sent without an answer, the processor may or may not have it",
+                                      "已发出但没有应答，处理器可能收到也可能没收到")},
+        {ItemOutcome::NotSent, Say("not sent", "没有发出")}};
     std::string text;
     for (auto [outcome, label] : groups) {
         std::string names;
@@ -93,12 +102,13 @@ std::string DescribeOutcomes(const NamedOutcomes& items) {
             if (o == outcome)
                 names += (names.empty() ? "" : ", ") + name;
         if (!names.empty())
-            text += (text.empty() ? "" : "; ") + std::string(label) + ": " + names;
+            text += (text.empty() ? "" : Say("; ", "；")) + label + Say(": ", "：") + names;
     }
     return text;
 }
 
 std::string WhyUnfinished(const CUsbLink& link) {
-    return !link.IsOpen() || link.ReaderEnded() ? "the link to the processor was lost"
-                                                : "the processor did not answer every report";
+    return !link.IsOpen() || link.ReaderEnded()
+               ? Say("the link to the processor was lost", "与处理器的连接断了")
+               : Say("the processor did not answer every report", "处理器没有应答每一条报告");
 }

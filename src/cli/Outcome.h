@@ -21,6 +21,12 @@ enum class ItemOutcome {
     NotSent,    // nothing reached the processor
 };
 
+// Reports sent and answered since a mark, for a wait's progress.
+struct ReplyTally {
+    size_t nSent = 0;
+    size_t nAnswered = 0;
+};
+
 class CAnswerLog {
 public:
     struct Mark {
@@ -40,8 +46,12 @@ public:
     ItemOutcome Between(const Mark& from, const Mark& to) const;
     // Reports sent and answered between two marks.
     size_t AnsweredBetween(const Mark& from, const Mark& to) const;
+    // Reports sent and answered from a mark until now.
+    ReplyTally Since(const Mark& from) const;
 
 private:
+    size_t AnsweredLocked(size_t from, size_t end) const;
+
     mutable std::mutex m_mutex;
     std::vector<Report> m_sent;
     std::vector<bool> m_answered; // one per report sent

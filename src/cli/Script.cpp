@@ -2,7 +2,10 @@
 
 #include "cli/AutoEqCommand.h"
 #include "cli/Dump.h"
+#include "cli/Language.h"
 #include "cli/Outcome.h"
+#include "cli/Progress.h"
+#include "cli/Suggest.h"
 #include "files/ModeFile.h"
 #include "link/Transport.h"
 #include "model/Defaults.h"
@@ -37,17 +40,36 @@ std::string Upper(std::string s) {
     return s;
 }
 
-bool UnusedSlot(int slot) {
-    return slot == 6 || slot == 14;
-}
-
 // The slot a name as dump prints it stands for; any case.
 int SlotOfName(const std::string& name) {
     const std::string wanted = Upper(name);
     for (int s = 0; s < SET_COUNT; ++s)
-        if (!UnusedSlot(s) && SlotName(s) == wanted)
+        if (SlotIsDumped(s) && SlotName(s) == wanted)
             return s;
     return -1;
+}
+
+std::string UnknownSetting(const std::string& typed) {
+    const std::vector<std::string> names = SettingNames();
+    NearestNames nearest = Nearest(typed, names);
+    // A name typed without its "SET_".
+    if (Upper(typed).rfind("SET_", 0) != 0)
+        if (NearestNames full = Nearest("SET_" + typed, names);
+            !full.names.empty() && (nearest.names.empty() || full.nDistance < nearest.nDistance))
+            nearest = std::move(full);
+    if (!nearest.names.empty())
+        return Say("unknown setting \"" + typed + "\"", "没有名为 “" + typed + "” 的设置") +
+               DidYouMean(nearest);
+    return Say("unknown setting \"" + typed +
+                   "\"; the names are those m7qctl dump prints, such as SET_MIC_LEVEL[2]",
+               "没有名为 “" + typed + "” 的设置；设置名即 m7qctl dump 打印的名字，例如 SET_MIC_LEVEL[2]");
+}
+
+// Mode files hold the music source as the console numbers it.
+std::string MusicSourceName(int32_t source) {
+    static const char* const kNames[] = {"SPDIF", "coaxial", "HDMI", "Bluetooth", "AUX 1", "AUX 2"};
+    return std::to_string(source) +
+           (source >= 0 && source <= 5 ? std::string(" (") + kNames[source] + ")" : "");
 }
 
 // A plain decimal number; no "nan", "inf", hex or trailing text.
@@ -358,11 +380,17 @@ int EditOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log)
     CUsbLink& link = conn.Link();
     NamedOutcomes items;
     std::vector<CAnswerLog::Mark> marks;
-    const EqApplyResult applied = ApplyEdits(job, [&](const std::string& item) {
-        items.push_back({item, ItemOutcome::NotSent});
-        marks.push_back(log.Here(link));
-    });
-    link.AwaitReply();
+    EqApplyResult applied;
+    {
+        const CAnswerLog::Mark start = log.Here(link);
+        const CWaitNotice notice(Say("sending the changes", "正在发送更改"),
+                                 [&log, start] { return log.Since(start); });
+        applied = ApplyEdits(job, [&](const std::string& item) {
+            items.push_back({item, ItemOutcome::NotSent});
+            marks.push_back(log.Here(link));
+        });
+        link.AwaitReply();
+    }
     marks.push_back(log.Here(link));
     for (size_t i = 0; i < items.size(); ++i)
         items[i].second = log.Between(marks[i], marks[i + 1]);
@@ -379,12 +407,15 @@ int EditOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log)
         return Finish(job, applied);
     if (AllApplied(items))
         return kExitOk;
+    const std::string what =
+        job.kind == ScriptJob::Kind::Set
+            ? "set"
+            : std::string(job.kind == ScriptJob::Kind::EqFit ? "eq fit into " : "eq import into ") +
+                  kEqShortNames[job.nEq];
     std::cerr << "m7qctl: "
-              << (job.kind == ScriptJob::Kind::Set     ? "set"
-                  : job.kind == ScriptJob::Kind::EqFit ? "eq fit into "
-                                                       : "eq import into ")
-              << (job.kind == ScriptJob::Kind::Set ? "" : kEqShortNames[job.nEq]) << " did not finish ("
-              << WhyUnfinished(link) << "): " << DescribeOutcomes(items) << "\n";
+              << Say(what + " did not finish (" + WhyUnfinished(link) + "): ",
+                     what + " 没有完成（" + WhyUnfinished(link) + "）：")
+              << DescribeOutcomes(items) << "\n";
     return kExitDevice;
 }
 
@@ -413,6 +444,25 @@ std::string ByteOwner(size_t at) {
 
 } // namespace
 
+std::vector<std::string> EqVerbs() {
+    return {"show", "export", "import", "fit"};
+}
+
+std::vector<std::string> SettingNames() {
+    std::vector<std::string> names;
+    for (int slot = 0; slot < SET_COUNT; ++slot)
+        if (SlotIsDumped(slot))
+            names.push_back(SlotName(slot));
+    return names;
+}
+
+std::string OversizedFileText(const std::string& path, int version) {
+    const std::string size = std::to_string(ModeFileSizeOf(version));
+    return Say(path + " goes on past the " + size + " bytes of a version " + std::to_string(version) +
+                   " mode file",
+               path + " 超出了第 " + std::to_string(version) + " 版模式文件的 " + size + " 字节");
+}
+
 bool IsScriptCommand(const std::string& command) {
     return command == "get" || command == "set" || command == "eq";
 }
@@ -428,22 +478,22 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
             continue;
         }
         if (i + 1 >= given.size() || given[i + 1] != "apply")
-            return UsageError("--preamp takes apply");
+            return UsageError(Say("--preamp takes apply", "--preamp 后面是 apply"));
         job.bApplyPreamp = true;
         ++i;
     }
     const std::string& cmd = args.at(0);
     if (job.bApplyPreamp && (cmd != "eq" || args.size() < 2 || args[1] != "import"))
-        return UsageError("--preamp apply belongs to eq import");
+        return UsageError(Say("--preamp apply belongs to eq import", "--preamp apply 只用于 eq import"));
     if (cmd == "get") {
         job.kind = ScriptJob::Kind::Get;
         if (args.size() < 2)
-            return UsageError("get takes one or more setting names, such as SET_MIC_VOLUME");
+            return UsageError(Say("get takes one or more setting names, such as SET_MIC_VOLUME",
+                                  "get 接一个或多个设置名，例如 SET_MIC_VOLUME"));
         for (size_t i = 1; i < args.size(); ++i) {
             const int slot = SlotOfName(args[i]);
             if (slot < 0)
-                return UsageError("unknown setting \"" + args[i] +
-                                  "\"; the names are those m7qctl dump prints, such as SET_MIC_LEVEL[2]");
+                return UsageError(UnknownSetting(args[i]));
             job.slots.push_back(slot);
         }
         return kExitOk;
@@ -451,17 +501,19 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
     if (cmd == "set") {
         job.kind = ScriptJob::Kind::Set;
         if (bJson)
-            return UsageError("--json belongs to dump, get and eq show");
+            return UsageError(Say("--json belongs to dump, get, eq show and eq fit",
+                                  "--json 只用于 dump、get、eq show 和 eq fit"));
         if (args.size() < 3 || args.size() % 2 == 0)
-            return UsageError("set takes pairs of a setting name and a value, such as SET_MIC_VOLUME 60");
+            return UsageError(Say("set takes pairs of a setting name and a value, such as SET_MIC_VOLUME 60",
+                                  "set 接成对的设置名和值，例如 SET_MIC_VOLUME 60"));
         for (size_t i = 1; i + 1 < args.size(); i += 2) {
             const int slot = SlotOfName(args[i]);
             if (slot < 0)
-                return UsageError("unknown setting \"" + args[i] +
-                                  "\"; the names are those m7qctl dump prints, such as SET_MIC_LEVEL[2]");
+                return UsageError(UnknownSetting(args[i]));
             const std::optional<double> v = PlainNumber(args[i + 1]);
             if (!v)
-                return UsageError(SlotName(slot) + ": \"" + args[i + 1] + "\" is not a number");
+                return UsageError(SlotName(slot) + Say(": \"" + args[i + 1] + "\" is not a number",
+                                                       "：“" + args[i + 1] + "” 不是数字"));
             std::string why;
             const std::optional<int32_t> value = SlotValue(slot, *v, why);
             if (!value)
@@ -476,29 +528,41 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
         return PrepareEqFit(args, bJson, *job.fit, job.nEq);
     }
     // eq show|export|import EQ [FILE]
+    const std::vector<std::string> verbs = EqVerbs();
+    if (args.size() >= 2 && std::find(verbs.begin(), verbs.end(), args[1]) == verbs.end())
+        return UsageError(Say("eq takes show, export, import or fit, not \"" + args[1] + "\"",
+                              "eq 后面是 show、export、import 或 fit，而不是 “" + args[1] + "”") +
+                          DidYouMean(args[1], verbs));
     if (args.size() < 3)
-        return UsageError("eq takes show EQ, export EQ FILE or import EQ FILE");
+        return UsageError(Say("eq takes show EQ, export EQ FILE, import EQ FILE or fit EQ MEASUREMENT...",
+                              "eq 的用法：show EQ、export EQ FILE、import EQ FILE 或 fit EQ MEASUREMENT..."));
     const std::string& verb = args[1];
     job.nEq = EqFromShortName(args[2]);
     if (verb == "show") {
         job.kind = ScriptJob::Kind::EqShow;
         if (args.size() != 3)
-            return UsageError("eq show takes one equaliser");
-    } else if (verb == "export" || verb == "import") {
+            return UsageError(Say("eq show takes one equaliser", "eq show 只接一个均衡器"));
+    } else {
         job.kind = verb == "export" ? ScriptJob::Kind::EqExport : ScriptJob::Kind::EqImport;
         if (args.size() != 4)
-            return UsageError("eq " + verb + " takes an equaliser and a file");
+            return UsageError(Say("eq " + verb + " takes an equaliser and a file",
+                                  "eq " + verb + " 接一个均衡器和一个文件"));
         if (bJson)
-            return UsageError("--json belongs to dump, get and eq show");
+            return UsageError(Say("--json belongs to dump, get, eq show and eq fit",
+                                  "--json 只用于 dump、get、eq show 和 eq fit"));
         job.strPath = args[3];
-    } else {
-        return UsageError("eq takes show, export, import or fit, not \"" + verb + "\"");
     }
-    if (job.nEq < 0)
-        return UsageError("unknown equaliser \"" + args[2] + "\"; the equalisers are " + EqShortNameList());
+    if (job.nEq < 0) {
+        const std::string near =
+            DidYouMean(args[2], std::vector<std::string>(kEqShortNames.begin(), kEqShortNames.end()));
+        return UsageError(
+            Say("unknown equaliser \"" + args[2] + "\"", "没有名为 “" + args[2] + "” 的均衡器") +
+            (near.empty() ? Say("; the equalisers are ", "；均衡器有 ") + EqShortNameList() : near));
+    }
     if (job.bApplyPreamp && EqLevelSlot(job.nEq) < 0)
         return UsageError(std::string(kEqShortNames[job.nEq]) +
-                          " has no level of its own; --preamp apply works on out1..out8");
+                          Say(" has no level of its own; --preamp apply works on out1..out8",
+                              " 没有自己的音量；--preamp apply 只用于 out1..out8"));
     if (job.kind == ScriptJob::Kind::EqImport) {
         job.filters = ReadFilterFile(job.strPath, EqUserBands(job.nEq));
         const std::string where = job.strPath + ": ";
@@ -571,6 +635,32 @@ int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
         std::cerr << "m7qctl: " << loaded.strError << "\n";
         return kExitFile;
     }
+    // Written back, a file would lose what follows its version's end.
+    if (loaded.bOversized && ScriptChangesStore(job)) {
+        std::cerr << "m7qctl: " << OversizedFileText(path, loaded.nVersion)
+                  << Say(": saving it would drop the rest; nothing was changed\n",
+                         "：保存会丢掉多出的部分；文件未改动\n");
+        return kExitFile;
+    }
+    if (loaded.bOversized)
+        std::cerr << "m7qctl: " << OversizedFileText(path, loaded.nVersion)
+                  << Say("; the rest is not read\n", "；多出的部分不读\n");
+    // A source the file cannot keep: every reader of mode files (restore, the console's Open) turns
+    // it into 0, so the file would not hold what was asked.
+    for (const ScriptSet& set : job.sets)
+        if (set.nSlot == SET_MUSIC_SOURCE && !ModeFileKeepsMusicSource(set.nValue)) {
+            std::cerr
+                << "m7qctl: "
+                << Say("a mode file cannot keep the music source " + MusicSourceName(set.nValue) +
+                           ": reading it (restore, the console's Open) turns 2, 3 and 5 into 0 (SPDIF); "
+                           "a file keeps 0 (SPDIF), 1 (coaxial) and 4 (AUX 1). Set it on the "
+                           "processor instead; nothing was changed",
+                       "模式文件存不住音源 " + MusicSourceName(set.nValue) +
+                           "：读取模式文件时（restore、控制台的打开文件）2、3、5 都会变成 0 (SPDIF)；"
+                           "文件只能存 0 (SPDIF)、1 (同轴) 和 4 (AUX 1)。请直接在处理器上设置；文件未改动")
+                << "\n";
+            return kExitUsage;
+        }
     ResetStoreAtStartup();
     LoadModeFileFromBytes(bytes);
     if (job.kind == ScriptJob::Kind::EqFit)

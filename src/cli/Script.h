@@ -16,6 +16,13 @@ struct EqFitJob;
 
 // get, set and eq.
 bool IsScriptCommand(const std::string& command);
+// The words after eq: show, export, import, fit.
+std::vector<std::string> EqVerbs();
+// The names get and set take (those dump prints), in slot order: the one list the completion and
+// "did you mean" read.
+std::vector<std::string> SettingNames();
+// "FILE goes on past the 2175 bytes of a version 8 mode file", in the messages' language.
+std::string OversizedFileText(const std::string& path, int version);
 
 struct ScriptSet {
     int nSlot = -1;
@@ -26,12 +33,12 @@ struct ScriptJob {
     enum class Kind { Get, Set, EqShow, EqExport, EqImport, EqFit };
     Kind kind = Kind::Get;
     bool bJson = false;
-    std::vector<int> slots;      // get
-    std::vector<ScriptSet> sets; // set, in command-line order
-    int nEq = -1;                // eq: EQ number 0..14
-    std::string strPath;         // eq export / import: the filter file
-    FilterTextResult filters;    // eq import: read before anything is opened
-    bool bApplyPreamp = false;   // eq import --preamp apply: lower the channel's level by the Preamp
+    std::vector<int> slots;        // get
+    std::vector<ScriptSet> sets;   // set, in command-line order
+    int nEq = -1;                  // eq: EQ number 0..14
+    std::string strPath;           // eq export / import: the filter file
+    FilterTextResult filters;      // eq import: read before anything is opened
+    bool bApplyPreamp = false;     // eq import --preamp apply: lower the channel's level by the Preamp
     std::shared_ptr<EqFitJob> fit; // eq fit (cli/AutoEqCommand.h): its files read likewise
 };
 

@@ -234,6 +234,13 @@ std::string SimFaultSummary() {
     return s;
 }
 
+std::vector<std::string> SimFaultItems() {
+    std::vector<std::string> items;
+    for (const Item& item : kItems)
+        items.push_back(std::string(item.szName) + (item.kind == Kind::Flag ? "" : "="));
+    return items;
+}
+
 std::string FormatSimCounters(const SimCounters& c) {
     return std::to_string(c.nReceivedTotal) + " reports received, " + std::to_string(c.nReplies) +
            " replies, " + std::to_string(c.nDropped) + " dropped, " + std::to_string(c.nGarbage) +

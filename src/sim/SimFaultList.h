@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Items: latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code (with garbage-every),
 // wrong-model, model-second-try, version=N, erased, unplug-after=N, replug-after=MS (with
@@ -19,6 +20,9 @@ std::string FormatSimFaults(const SimFaults& faults);
 
 // "latency=MS, silent, drop=P, ...": every item with its placeholder, for the usage texts.
 std::string SimFaultSummary();
+
+// Every item as it begins: "latency=", "silent", ... (for the shell completion).
+std::vector<std::string> SimFaultItems();
 
 // "N reports received, N replies, N dropped, N garbage, N delivered".
 std::string FormatSimCounters(const SimCounters& counters);

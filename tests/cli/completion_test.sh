@@ -23,8 +23,18 @@ expect() { # expected offers (one string, lines), then the words
 }
 mics=$'SET_MIC_LEVEL\\[1\\]\nSET_MIC_LEVEL\\[2\\]\nSET_MIC_LEVEL\\[3\\]\nSET_MIC_LEVEL\\[4\\]'
 
-expect $'info\nbackup\nrestore\ndump\nmode\nget\nset\neq\ndoctor' ""
+# Every word list is m7qctl's own; the hidden complete command is not offered.
+[ "$(offers "")" = "$("$M" complete commands)" ] || fail "the commands are m7qctl's"
+expect $'info\nbackup\nrestore\ndump\nmode\nget\nset\neq\ndoctor\nhelp' ""
 expect "doctor" do
+expect "backup" help ba
+expect "" comp
+[ "$(offers -)" = "$("$M" complete options | cut -d' ' -f1)" ] || fail "the options are m7qctl's"
+[ "$(offers eq fit out1 m.txt -)" = "$("$M" complete options eq fit | cut -d' ' -f1)" ] || fail "eq fit's options too"
+expect $'--sim\n--sim-state\n--sim-fault' --si
+expect $'latency=\nlate-button=' --sim-fault la
+expect $'silent,drop=\nsilent,drop-every=' --sim-fault silent,dr
+expect $'latency=5,seed=' --fast --sim-fault latency=5,se
 expect "$mics" get SET_MIC_LE
 expect "$mics" --sim --fast get SET_MIC_VOLUME set_mic_le # any case, after options and another name
 expect "$mics" get 'SET_MIC_LEVEL\['

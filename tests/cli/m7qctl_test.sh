@@ -64,13 +64,15 @@ must_fail() { # faults, what the message must say, and "kept" to try over an exi
     fi
 }
 must_fail unplug-after=100 "the link to the processor was lost; no answer for" kept
-must_fail wrong-model "机器型号与软件不匹配!" kept
-grep -qF 'model "M5X"' "$dir/err" || fail "wrong-model names the model"
+must_fail wrong-model 'the processor'"'"'s model is "M5X": this console works with "M7Q" only' kept
+grep -q '机器' "$dir/err" && fail "wrong-model: the CLI's own words, not the window's box text"
 must_fail version=17 "command-set version 17, this console speaks 18"
 "${fsim[@]}" --sim-fault version=17 --trace "$dir/t17" info >/dev/null 2>&1
 grep -q "^> 02 80 " "$dir/t17" || fail "version 17: the identification is traced"
 grep -qE '^> 02 (0a|86) ' "$dir/t17" && fail "version 17 reads no parameter or memory"
-must_fail drop=1 "the processor did not answer the identification"
+# No answer is said as such, not as another model.
+must_fail drop=1 "the processor (sim:0) did not answer the model request; run m7qctl doctor to see why"
+grep -qi "model is\|mismatch\|机器" "$dir/err" && fail "drop=1: no model mismatch is claimed"
 
 "${fsim[@]}" --sim-fault drop=0.05,seed=7 backup "$dir/d.vm3zt" >/dev/null 2>"$dir/err" || fail "backup with drops"
 grep -qE ' [1-9][0-9]* dropped' "$dir/err" || fail "replies were dropped"
