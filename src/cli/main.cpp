@@ -109,7 +109,7 @@ std::string UsageText() {
     return UsageText(Commands(), kOptions);
 }
 
-// No command at all: the whole usage text.
+// A usage error: why, and where the help is; without a why (no command at all) the whole usage text.
 int Usage(const std::string& why) {
     if (why.empty()) {
         std::cerr << UsageText();
@@ -138,12 +138,14 @@ int UnknownCommand(const std::string& typed) {
 class CliEvents : public IConsoleEvents {
 public:
     void OnParamError(uint8_t code, uint8_t block, uint8_t param) override {
-        char codes[64];
-        std::snprintf(codes, sizeof codes, "0x%02X, block 0x%02X, parameter 0x%02X", code, block, param);
-        std::cerr << "m7qctl: "
-                  << Say(std::string("the processor answered a request with an error (code ") + codes + ")",
-                         std::string("处理器对请求回复了错误（代码 ") + codes + "）")
-                  << "\n";
+        char en[128], zh[128];
+        std::snprintf(
+            en, sizeof en,
+            "the processor answered a request with an error (code 0x%02X, block 0x%02X, parameter 0x%02X)",
+            code, block, param);
+        std::snprintf(zh, sizeof zh, "处理器对请求回复了错误（代码 0x%02X，指令1 0x%02X，指令2 0x%02X）",
+                      code, block, param);
+        std::cerr << "m7qctl: " << Say(en, zh) << "\n";
     }
 };
 
