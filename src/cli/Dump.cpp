@@ -2,6 +2,7 @@
 
 #include "model/Compound.h"
 #include "model/ParamStore.h"
+#include "model/Schema.h"
 #include "model/Setters.h"
 
 #include <cmath>
@@ -9,44 +10,8 @@
 #include <sstream>
 #include <vector>
 
-SlotUserValue SlotUser(int slot) {
-    const int32_t v = g_Param.nSetting[slot];
-    const float f = BitsFloat(static_cast<uint32_t>(v));
-    const bool compThreshold = (slot >= SET_OUT_COMP_THRESHOLD && slot < SET_OUT_COMP_RATIO) ||
-                               slot == SET_MUSIC_COMP_THRESHOLD || slot == SET_MUSIC_AGC_LEVEL;
-    const bool compRatio =
-        (slot >= SET_OUT_COMP_RATIO && slot < SET_OUT_COMP_ATTACK) || slot == SET_MUSIC_COMP_RATIO;
-    const bool compTime = (slot >= SET_OUT_COMP_ATTACK && slot < SET_OUT_DELAY) ||
-                          slot == SET_MUSIC_COMP_ATTACK || slot == SET_MUSIC_COMP_RELEASE;
-    if (compThreshold)
-        return {f, "dB"};
-    if (compRatio)
-        return {f, ":1"};
-    if (compTime)
-        return {f, "ms"};
-    switch (GetSlotRow(slot).enc) {
-    case SlotEnc::Pct:
-    case SlotEnc::PctPlus:
-        return {static_cast<double>(v), "%"};
-    case SlotEnc::Gate:
-        return {v / 100.0, "%"};
-    case SlotEnc::Ms:
-        return {f, "ms"};
-    case SlotEnc::IntMs:
-        return {static_cast<double>(v), "ms"};
-    case SlotEnc::FloatPct:
-        return {f / 100.0, "s"};
-    case SlotEnc::Hz:
-        return {static_cast<double>(v), "Hz"};
-    case SlotEnc::Raw:
-        return {f, ""};
-    default:
-        return {static_cast<double>(v), ""};
-    }
-}
-
-bool SlotIsDumped(int slot) {
-    return slot >= 0 && slot < SET_COUNT && slot != 6 && slot != 14; // 6 and 14 are unused
+std::string SettingLine(const Setting& s) {
+    return s.strName + " = " + DumpNumber(ReadValue(s)) + (s.szUnit[0] ? " " : "") + s.szUnit;
 }
 
 std::string DumpNumber(double v) {
@@ -96,6 +61,21 @@ std::vector<EqView> AllEqs() {
     return eqs;
 }
 
+const char* ImageGroup(const Setting& s) {
+    switch (s.target) {
+    case SettingTarget::Slot:
+        return nullptr;
+    case SettingTarget::SurroundLevel:
+        return "surround levels";
+    case SettingTarget::MicBoostGain:
+        return "mic boost";
+    case SettingTarget::LpfFrequency:
+        return "low-frequency path";
+    default:
+        return "sound field";
+    }
+}
+
 } // namespace
 
 std::string SectionTypeName(int type) {
@@ -112,12 +92,9 @@ std::string DumpText() {
     auto lock = LockStore();
     std::ostringstream out;
     out << "[slots]\n";
-    for (int s = 0; s < SET_COUNT; ++s) {
-        if (!SlotIsDumped(s))
-            continue;
-        const SlotUserValue u = SlotUser(s);
-        out << SlotName(s) << " = " << Num(u.value) << (u.unit[0] ? " " : "") << u.unit << "\n";
-    }
+    for (const Setting& s : Settings())
+        if (s.target == SettingTarget::Slot)
+            out << SettingLine(s) << "\n";
     for (const EqView& eq : AllEqs()) {
         out << "\n[" << eq.name << "]\n";
         for (int b = 0; b < eq.bands; ++b) {
@@ -129,16 +106,16 @@ std::string DumpText() {
             out << line;
         }
     }
-    out << "\n[surround levels]\n";
-    for (int c = 0; c < kOutputChannels; ++c)
-        out << "CH" << c + 1 << " = " << Num(ChannelSurroundLevel(c)) << " dB\n";
-    out << "\n[sound field]\nroom = " << g_SoundField.nRoomWidth << " x " << g_SoundField.nRoomLength
-        << " m\n"
-        << "listener = (" << Num(g_SoundField.fListenerX) << ", " << Num(g_SoundField.fListenerY) << ") m\n";
-    for (int k = 0; k < kSoundFieldSpeakers; ++k)
-        out << "speaker " << k << " = (" << Num(g_SoundField.fSpeakerX[k]) << ", "
-            << Num(g_SoundField.fSpeakerY[k]) << ") m\n";
-    out << "\n[mic boost]\ngain = " << Num(MicBoostGain()) << " dB\n";
+    // The image's settings, under the heading of their group.
+    const char* heading = nullptr;
+    for (const Setting& s : Settings()) {
+        const char* group = ImageGroup(s);
+        if (!group)
+            continue;
+        if (group != heading)
+            out << "\n[" << (heading = group) << "]\n";
+        out << SettingLine(s) << "\n";
+    }
     return out.str();
 }
 
@@ -147,10 +124,10 @@ std::string DumpJson() {
     std::ostringstream out;
     out << "{\"slots\":{";
     bool first = true;
-    for (int s = 0; s < SET_COUNT; ++s) {
-        if (!SlotIsDumped(s))
+    for (const Setting& s : Settings()) {
+        if (s.target != SettingTarget::Slot)
             continue;
-        out << (first ? "" : ",") << JsonString(SlotName(s)) << ":" << Num(SlotUser(s).value);
+        out << (first ? "" : ",") << JsonString(s.strName) << ":" << Num(ReadValue(s));
         first = false;
     }
     out << "},\"eqs\":[";
@@ -175,6 +152,14 @@ std::string DumpJson() {
     for (int k = 0; k < kSoundFieldSpeakers; ++k)
         out << (k ? "," : "") << "[" << Num(g_SoundField.fSpeakerX[k]) << ","
             << Num(g_SoundField.fSpeakerY[k]) << "]";
-    out << "]},\"mic_boost_db\":" << Num(MicBoostGain()) << "}\n";
+    out << "]},\"mic_boost_db\":" << Num(MicBoostGain()) << ",\"settings\":{";
+    first = true;
+    for (const Setting& s : Settings()) {
+        if (s.target == SettingTarget::Slot)
+            continue;
+        out << (first ? "" : ",") << JsonString(s.strName) << ":" << Num(ReadValue(s));
+        first = false;
+    }
+    out << "}}\n";
     return out.str();
 }

@@ -5,15 +5,9 @@
 
 std::string SectionTypeName(int type);
 
-// A slot's value in the unit the dump prints it in ("%", "ms", "dB", ":1", "s", "Hz"; "" for plain
-// numbers and switches).
-struct SlotUserValue {
-    double value;
-    const char* unit;
-};
-SlotUserValue SlotUser(int slot);
-// The slots dump prints (all but the two unused ones); their names are the names get and set take.
-bool SlotIsDumped(int slot);
+struct Setting;
+// "NAME = value unit" of a schema row, as dump, get and set print it: the value in the window's unit.
+std::string SettingLine(const Setting& s);
 std::string DumpNumber(double v);                 // "%.6g"; "null" when not finite
 std::string DumpJsonString(const std::string& s); // quoted and escaped
 std::string DumpText();

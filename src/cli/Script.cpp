@@ -11,6 +11,7 @@
 #include "model/Defaults.h"
 #include "model/EqIo.h"
 #include "model/ParamStore.h"
+#include "model/Schema.h"
 #include "model/Setters.h"
 #include "model/StoreProbe.h"
 #include "sync/ReadGaps.h"
@@ -40,15 +41,6 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The slot a name as dump prints it stands for; any case.
-int SlotOfName(const std::string& name) {
-    const std::string wanted = Upper(name);
-    for (int s = 0; s < SET_COUNT; ++s)
-        if (SlotIsDumped(s) && SlotName(s) == wanted)
-            return s;
-    return -1;
-}
-
 std::string UnknownSetting(const std::string& typed) {
     const std::vector<std::string> names = SettingNames();
     NearestNames nearest = Nearest(typed, names);
@@ -70,116 +62,6 @@ std::string MusicSourceName(int32_t source) {
     static const char* const kNames[] = {"SPDIF", "coaxial", "HDMI", "Bluetooth", "AUX 1", "AUX 2"};
     return std::to_string(source) +
            (source >= 0 && source <= 5 ? std::string(" (") + kNames[source] + ")" : "");
-}
-
-// A plain decimal number; no "nan", "inf", hex or trailing text.
-std::optional<double> PlainNumber(const std::string& text) {
-    std::string s = text;
-    if (!s.empty() && s[0] == '+')
-        s.erase(0, 1);
-    if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '-' || s[0] == '.'))
-        return std::nullopt;
-    for (char c : s)
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.' || c == 'e' ||
-              c == 'E'))
-            return std::nullopt;
-    double v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-bool Whole(double v) {
-    return v == std::trunc(v);
-}
-
-// The slot value for a user value in the unit dump prints, or why it cannot be taken.
-std::optional<int32_t> SlotValue(int slot, double v, std::string& why) {
-    const std::string name = SlotName(slot);
-    auto whole = [&](double lo, double hi, const char* unit) -> std::optional<int32_t> {
-        if (!Whole(v) || v < lo || v > hi) {
-            why = name + " takes a whole number from " + DumpNumber(lo) + " to " + DumpNumber(hi) + unit;
-            return std::nullopt;
-        }
-        return static_cast<int32_t>(v);
-    };
-    auto floating = [&](double lo, double hi, const char* unit,
-                        bool loOpen = false) -> std::optional<int32_t> {
-        if (v > hi || v < lo || (loOpen && v == lo)) {
-            why = name + " takes a number " + (loOpen ? "above " : "from ") + DumpNumber(lo) + " to " +
-                  DumpNumber(hi) + unit;
-            return std::nullopt;
-        }
-        return static_cast<int32_t>(FloatBits(static_cast<float>(v)));
-    };
-    auto hundredths = [&](double lo, double hi, const char* unit, double scale) -> std::optional<int32_t> {
-        const double steps = std::round(v * 100);
-        if (v < lo || v > hi || std::fabs(steps - v * 100) > 1e-6) {
-            why = name + " takes a number from " + DumpNumber(lo) + " to " + DumpNumber(hi) + unit +
-                  " in steps of 0.01";
-            return std::nullopt;
-        }
-        if (scale == 0) // held as a float of the steps
-            return static_cast<int32_t>(FloatBits(static_cast<float>(steps)));
-        return static_cast<int32_t>(steps);
-    };
-    if ((slot >= SET_MIC_ROUTE_A && slot < SET_MIC_ROUTE_A + 4) ||
-        (slot >= SET_MIC_ROUTE_B && slot < SET_MIC_ROUTE_B + 4)) {
-        if (v != 0 && v != 100) {
-            why = name + " takes 100 (the microphone feeds this set) or 0 (the other set)";
-            return std::nullopt;
-        }
-        return static_cast<int32_t>(v);
-    }
-    if (const int leader = LeaderSlot(slot); leader >= 0) {
-        why = name + " is set along with " + SlotName(leader) + "; set that instead";
-        return std::nullopt;
-    }
-    const SlotRow& row = GetSlotRow(slot);
-    switch (row.enc) {
-    case SlotEnc::None:
-        why = name + " has no processor parameter of its own";
-        return std::nullopt;
-    case SlotEnc::Pct:
-    case SlotEnc::PctPlus:
-        return whole(0, 100, " %");
-    case SlotEnc::Gate:
-        return hundredths(0, 100, " %", 1);
-    case SlotEnc::Int:
-        return whole(0, 255, "");
-    case SlotEnc::NotF:
-    case SlotEnc::Phase:
-    case SlotEnc::DelayWhole:
-    case SlotEnc::MicBoost:
-        return whole(0, 1, "");
-    case SlotEnc::IntPlus5:
-        return whole(-5, 250, "");
-    case SlotEnc::IntMs:
-        return whole(0, 100000, " ms");
-    case SlotEnc::Hz:
-        return whole(1, 24000, " Hz (1 is off)");
-    case SlotEnc::Ms:
-        return floating(0, 100000, " ms");
-    case SlotEnc::FloatPct:
-        return hundredths(0, 1000, " s", 0);
-    case SlotEnc::Raw:
-        return floating(-1000, 1000, " dB");
-    case SlotEnc::Comp: {
-        const std::string unit = SlotUser(slot).unit;
-        if (unit == ":1")
-            return floating(1, 1000, ":1");
-        if (unit == "ms")
-            return floating(0, 100000, " ms", true);
-        return floating(-1000, 1000, " dB");
-    }
-    }
-    return std::nullopt;
-}
-
-std::string SlotLine(int slot) {
-    const SlotUserValue u = SlotUser(slot);
-    return SlotName(slot) + " = " + DumpNumber(u.value) + (u.unit[0] ? " " : "") + u.unit;
 }
 
 const char* PlainTypeName(int type) {
@@ -224,20 +106,24 @@ std::string EqText(int eq, bool bJson) {
     return out.str();
 }
 
-std::string GetText(const std::vector<int>& slots, bool bJson) {
-    auto lock = LockStore();
+std::string GetText(const std::vector<const Setting*>& settings, bool bJson) {
     std::ostringstream out;
     if (bJson) {
         out << "{";
-        for (size_t i = 0; i < slots.size(); ++i)
-            out << (i ? "," : "") << DumpJsonString(SlotName(slots[i])) << ":"
-                << DumpNumber(SlotUser(slots[i]).value);
+        for (size_t i = 0; i < settings.size(); ++i)
+            out << (i ? "," : "") << DumpJsonString(settings[i]->strName) << ":"
+                << DumpNumber(ReadValue(*settings[i]));
         out << "}\n";
     } else {
-        for (int slot : slots)
-            out << SlotLine(slot) << "\n";
+        for (const Setting* s : settings)
+            out << SettingLine(*s) << "\n";
     }
     return out.str();
+}
+
+std::string SlotLine(int slot) {
+    const Setting* s = SlotSetting(slot);
+    return s ? SettingLine(*s) : SlotName(slot);
 }
 
 std::string ExportText(int eq) {
@@ -248,7 +134,7 @@ std::string ExportText(int eq) {
 std::string ShownText(const ScriptJob& job) {
     switch (job.kind) {
     case ScriptJob::Kind::Get:
-        return GetText(job.slots, job.bJson);
+        return GetText(job.settings, job.bJson);
     case ScriptJob::Kind::EqShow:
         return EqText(job.nEq, job.bJson);
     case ScriptJob::Kind::EqExport:
@@ -285,10 +171,21 @@ EqApplyResult ApplyEdits(const ScriptJob& job,
         return ApplyEqBands(job.nEq, job.fit->outcome.bands, band);
     for (const ScriptSet& set : job.sets) {
         if (beforeItem)
-            beforeItem(SlotName(set.nSlot));
-        EditSlot(set.nSlot, set.nValue);
+            beforeItem(set.pSetting->strName);
+        WriteValue(*set.pSetting, set.fValue); // checked when the job was prepared
     }
     return {true, 0, false};
+}
+
+// What the store allows of the values set, now that it holds the processor's or the file's values
+// (a sound-field position lies inside the room): says what is wrong and gives false.
+bool SetsFitStore(const ScriptJob& job, const char* nothing) {
+    for (const ScriptSet& set : job.sets)
+        if (const WriteResult r = CheckValue(*set.pSetting, set.fValue); !r.bOk) {
+            std::cerr << "m7qctl: " << r.strError << "; " << nothing << "\n";
+            return false;
+        }
+    return true;
 }
 
 int ExportTo(const ScriptJob& job, const std::string& text) {
@@ -327,10 +224,8 @@ int Finish(const ScriptJob& job, const EqApplyResult& applied) {
     case ScriptJob::Kind::EqExport:
         return ExportTo(job, ExportText(job.nEq));
     case ScriptJob::Kind::Set:
-        for (const ScriptSet& set : job.sets) {
-            auto lock = LockStore();
-            std::cout << SlotLine(set.nSlot) << "\n";
-        }
+        for (const ScriptSet& set : job.sets)
+            std::cout << SettingLine(*set.pSetting) << "\n";
         return kExitOk;
     case ScriptJob::Kind::EqFit:
         if (job.fit->bDryRun) {
@@ -352,13 +247,12 @@ int Finish(const ScriptJob& job, const EqApplyResult& applied) {
 // ---- On the processor -----------------------------------------------------------------------------
 
 int GetOnDevice(const ScriptJob& job, const ReadGaps& gaps) {
-    std::vector<int> shown;
+    std::vector<const Setting*> shown;
     std::vector<Report> missing;
-    for (int slot : job.slots) {
-        const std::vector<Report> feeding =
-            ReadsFeeding(gaps.reads, [slot] { return GetText({slot}, false); });
+    for (const Setting* s : job.settings) {
+        const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [s] { return GetText({s}, false); });
         if (feeding.empty())
-            shown.push_back(slot);
+            shown.push_back(s);
         for (const Report& r : feeding)
             if (std::find(missing.begin(), missing.end(), r) == missing.end())
                 missing.push_back(r);
@@ -367,9 +261,9 @@ int GetOnDevice(const ScriptJob& job, const ReadGaps& gaps) {
     if (missing.empty())
         return kExitOk;
     std::string names;
-    for (int slot : job.slots)
-        if (std::find(shown.begin(), shown.end(), slot) == shown.end())
-            names += (names.empty() ? "" : ", ") + SlotName(slot);
+    for (const Setting* s : job.settings)
+        if (std::find(shown.begin(), shown.end(), s) == shown.end())
+            names += (names.empty() ? "" : ", ") + s->strName;
     std::cerr << "m7qctl: not printed, the processor's value never came: " << names << " ("
               << (gaps.bLinkLost ? "the link to the processor was lost; " : "") << "no answer for "
               << NameReads(missing) << ")\n";
@@ -396,10 +290,8 @@ int EditOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog& log)
         items[i].second = log.Between(marks[i], marks[i + 1]);
     if (job.kind == ScriptJob::Kind::Set) {
         for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].second == ItemOutcome::Applied) {
-                auto lock = LockStore();
-                std::cout << SlotLine(job.sets[i].nSlot) << "\n";
-            }
+            if (items[i].second == ItemOutcome::Applied)
+                std::cout << SettingLine(*job.sets[i].pSetting) << "\n";
     } else if (applied.bOk && AllApplied(items)) {
         PrintImported(job, applied);
     }
@@ -450,9 +342,8 @@ std::vector<std::string> EqVerbs() {
 
 std::vector<std::string> SettingNames() {
     std::vector<std::string> names;
-    for (int slot = 0; slot < SET_COUNT; ++slot)
-        if (SlotIsDumped(slot))
-            names.push_back(SlotName(slot));
+    for (const Setting& s : Settings())
+        names.push_back(s.strName);
     return names;
 }
 
@@ -491,10 +382,10 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
             return UsageError(Say("get takes one or more setting names, such as SET_MIC_VOLUME",
                                   "get 接一个或多个设置名，例如 SET_MIC_VOLUME"));
         for (size_t i = 1; i < args.size(); ++i) {
-            const int slot = SlotOfName(args[i]);
-            if (slot < 0)
+            const Setting* s = FindSetting(args[i]);
+            if (!s)
                 return UsageError(UnknownSetting(args[i]));
-            job.slots.push_back(slot);
+            job.settings.push_back(s);
         }
         return kExitOk;
     }
@@ -507,18 +398,16 @@ int PrepareScript(const std::vector<std::string>& given, bool bJson, ScriptJob& 
             return UsageError(Say("set takes pairs of a setting name and a value, such as SET_MIC_VOLUME 60",
                                   "set 接成对的设置名和值，例如 SET_MIC_VOLUME 60"));
         for (size_t i = 1; i + 1 < args.size(); i += 2) {
-            const int slot = SlotOfName(args[i]);
-            if (slot < 0)
+            const Setting* s = FindSetting(args[i]);
+            if (!s)
                 return UsageError(UnknownSetting(args[i]));
-            const std::optional<double> v = PlainNumber(args[i + 1]);
+            const std::optional<double> v = ParseValue(*s, args[i + 1]);
             if (!v)
-                return UsageError(SlotName(slot) + Say(": \"" + args[i + 1] + "\" is not a number",
-                                                       "：“" + args[i + 1] + "” 不是数字"));
-            std::string why;
-            const std::optional<int32_t> value = SlotValue(slot, *v, why);
-            if (!value)
-                return UsageError(why);
-            job.sets.push_back({slot, *value});
+                return UsageError(s->strName + Say(": \"" + args[i + 1] + "\" is not a number",
+                                                   "：“" + args[i + 1] + "” 不是数字"));
+            if (const WriteResult check = CheckRange(*s, *v); !check.bOk)
+                return UsageError(check.strError);
+            job.sets.push_back({s, *v});
         }
         return kExitOk;
     }
@@ -614,6 +503,8 @@ int RunScriptOnDevice(const ScriptJob& job, CConnection& conn, const CAnswerLog&
         std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; nothing was sent\n";
         return kExitDevice;
     }
+    if (!SetsFitStore(job, "nothing was sent"))
+        return kExitUsage;
     // An edit may send values it did not set itself (a compressor block, a band's kept frequency).
     const std::vector<Report> feeding = ReadsFeeding(gaps.reads, [&job] {
         ApplyEdits(job);
@@ -648,14 +539,16 @@ int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
     // A source the file cannot keep: every reader of mode files (restore, the console's Open) turns
     // it into 0, so the file would not hold what was asked.
     for (const ScriptSet& set : job.sets)
-        if (set.nSlot == SET_MUSIC_SOURCE && !ModeFileKeepsMusicSource(set.nValue)) {
+        if (set.pSetting->target == SettingTarget::Slot && set.pSetting->nIndex == SET_MUSIC_SOURCE &&
+            !ModeFileKeepsMusicSource(static_cast<int32_t>(set.fValue))) {
             std::cerr
                 << "m7qctl: "
-                << Say("a mode file cannot keep the music source " + MusicSourceName(set.nValue) +
+                << Say("a mode file cannot keep the music source " +
+                           MusicSourceName(static_cast<int32_t>(set.fValue)) +
                            ": reading it (restore, the console's Open) turns 2, 3 and 5 into 0 (SPDIF); "
                            "a file keeps 0 (SPDIF), 1 (coaxial) and 4 (AUX 1). Set it on the "
                            "processor instead; nothing was changed",
-                       "模式文件存不住音源 " + MusicSourceName(set.nValue) +
+                       "模式文件存不住音源 " + MusicSourceName(static_cast<int32_t>(set.fValue)) +
                            "：读取模式文件时（restore、控制台的打开文件）2、3、5 都会变成 0 (SPDIF)；"
                            "文件只能存 0 (SPDIF)、1 (同轴) 和 4 (AUX 1)。请直接在处理器上设置；文件未改动")
                 << "\n";
@@ -687,13 +580,13 @@ int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
         if (!old)
             return Finish(job, {});
         if (job.kind == ScriptJob::Kind::Get) {
-            std::vector<int> shown;
+            std::vector<const Setting*> shown;
             std::string absent;
-            for (int slot : job.slots)
-                if (OutcomeDependsOn(alterAbsent, [slot] { return GetText({slot}, false); }))
-                    absent += (absent.empty() ? "" : ", ") + SlotName(slot);
+            for (const Setting* s : job.settings)
+                if (OutcomeDependsOn(alterAbsent, [s] { return GetText({s}, false); }))
+                    absent += (absent.empty() ? "" : ", ") + s->strName;
                 else
-                    shown.push_back(slot);
+                    shown.push_back(s);
             std::cout << GetText(shown, job.bJson);
             if (absent.empty())
                 return kExitOk;
@@ -707,6 +600,8 @@ int RunScriptOnFile(const ScriptJob& job, const std::string& path) {
         }
         return Finish(job, {});
     }
+    if (!SetsFitStore(job, "nothing was changed"))
+        return kExitUsage;
     const std::vector<uint8_t> before = BuildModeFileBytes();
     if (old && OutcomeDependsOn(alterAbsent, [&job, &bytes] {
             ApplyEdits(job);

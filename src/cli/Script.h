@@ -18,28 +18,29 @@ struct EqFitJob;
 bool IsScriptCommand(const std::string& command);
 // The words after eq: show, export, import, fit.
 std::vector<std::string> EqVerbs();
-// The names get and set take (those dump prints), in slot order: the one list the completion and
-// "did you mean" read.
+// The names get and set take (those dump prints), in the schema's order: the one list the completion
+// and "did you mean" read.
 std::vector<std::string> SettingNames();
 // "FILE goes on past the 2175 bytes of a version 8 mode file", in the messages' language.
 std::string OversizedFileText(const std::string& path, int version);
 
+struct Setting;
 struct ScriptSet {
-    int nSlot = -1;
-    int32_t nValue = 0; // as the slot stores it (float slots: the bit pattern)
+    const Setting* pSetting = nullptr;
+    double fValue = 0; // in the window's unit, checked against the row's range
 };
 
 struct ScriptJob {
     enum class Kind { Get, Set, EqShow, EqExport, EqImport, EqFit };
     Kind kind = Kind::Get;
     bool bJson = false;
-    std::vector<int> slots;        // get
-    std::vector<ScriptSet> sets;   // set, in command-line order
-    int nEq = -1;                  // eq: EQ number 0..14
-    std::string strPath;           // eq export / import: the filter file
-    FilterTextResult filters;      // eq import: read before anything is opened
-    bool bApplyPreamp = false;     // eq import --preamp apply: lower the channel's level by the Preamp
-    std::shared_ptr<EqFitJob> fit; // eq fit (cli/AutoEqCommand.h): its files read likewise
+    std::vector<const Setting*> settings; // get
+    std::vector<ScriptSet> sets;          // set, in command-line order
+    int nEq = -1;                         // eq: EQ number 0..14
+    std::string strPath;                  // eq export / import: the filter file
+    FilterTextResult filters;             // eq import: read before anything is opened
+    bool bApplyPreamp = false;            // eq import --preamp apply: lower the channel's level by the Preamp
+    std::shared_ptr<EqFitJob> fit;        // eq fit (cli/AutoEqCommand.h): its files read likewise
 };
 
 // Checks the command line (args[0] is the command), resolves names, converts values and reads the

@@ -1,5 +1,6 @@
 #include "model/Compound.h"
 
+#include "dsp/FilterResponse.h"
 #include "link/Codec.h"
 #include "model/ParamStore.h"
 
@@ -78,6 +79,11 @@ float ChannelSurroundLevel(int c) {
         return 0;
     auto lock = LockStore();
     return BitsFloat(GetBE32(&g_Param.bySurroundLevels[4 * c]));
+}
+
+float SurroundLevelAt(float dx, float dy) {
+    const float d = std::sqrt(dx * dx + dy * dy);
+    return 3.0f - 3.0f * d;
 }
 
 void SendChannelSurroundLevel(int c) {
@@ -217,4 +223,8 @@ void SetMicBoostGain(float db) {
         g_Param.byMicBoostBytes[1] = static_cast<uint8_t>(bits >> 16);
     }
     SendMicBoostGain();
+}
+
+void SetLpfFrequency(int hz) {
+    WriteBandAndCoeffs(kEqGroupLpf, 0, 0.0f, static_cast<float>(hz), kLpfQ, EQ_LP);
 }

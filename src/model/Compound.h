@@ -23,6 +23,8 @@ void SetChannelSurroundLevel(int c, float db);
 // Sends channel c's surround level as it stands: the 32-byte block and the level coefficients.
 void SendChannelSurroundLevel(int c);
 float ChannelSurroundLevel(int c);
+// The surround level of a speaker at (dx, dy) metres from the listener: 3 dB less per metre, from +3.
+float SurroundLevelAt(float dx, float dy);
 
 void SendCompressor(int c);
 void SendMusicLimiter();
@@ -38,3 +40,7 @@ void SetSplit(int c, int index);
 // Microphone boost: gain in dB (negative), stored in the 2-byte block and sent with its blocks.
 void SetMicBoostGain(float db);
 void SendMicBoostGain();
+
+// The music low-frequency path's filter: a low-pass of Q 0.707 at `hz`, stored and sent.
+constexpr float kLpfQ = 0.707f;
+void SetLpfFrequency(int hz);

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr float kLpfQ = 0.707f;
-
 // A float of the store as a whole number the way C's cast reads it, but defined for every value:
 // truncated, held to lo..hi, NaN gives lo.
 int TruncatedInt(double value, int lo, int hi) {
@@ -110,14 +108,12 @@ CloudnessDlg::CloudnessDlg(const PageContext& context, int, QWidget* parent)
     const int compIds[4] = {IDC_THRESHOLD, IDC_RATIO, IDC_ATTACK, IDC_RELEASE};
     const int compTextIds[4] = {IDC_THRESHOLD_TEXT, IDC_RATIO_TEXT, IDC_ATTACK_TEXT, IDC_RELEASE_TEXT};
     const int compLabelIds[4] = {1134, 1135, 1136, 1137};
-    const int compRange[4][2] = {{-60, 0}, {10, 300}, {1, 100}, {1, 1000}};
     for (int j = 0; j < 4; ++j) {
         const int x = 16 + (j % 2) * 270;
         const int y = 250 + (j / 2) * 28;
         MakeLabel(this, compLabelIds[j], QRect(x, y, 92, 22));
-        m_pComp[j] =
-            MakeSlider(this, compIds[j], compRange[j][0], compRange[j][1], QRect(x + 94, y, 110, 22));
         m_pCompText[j] = MakeLabel(this, compTextIds[j], QRect(x + 208, y, 56, 22));
+        m_comp.Make(this, j, compIds[j], m_pCompText[j])->setGeometry(QRect(x + 94, y, 110, 22));
     }
 
     // The music AGC: present and working, never shown.
@@ -174,18 +170,7 @@ void CloudnessDlg::Refresh() {
     EnableAgc(s[SET_MUSIC_AGC_ON] == 1);
 
     m_pCompOn->setChecked(s[SET_MUSIC_COMP_BYPASS] == 0);
-    const double thr = slotFloat(SET_MUSIC_COMP_THRESHOLD);
-    const double ratio = slotFloat(SET_MUSIC_COMP_RATIO);
-    const double attack = slotFloat(SET_MUSIC_COMP_ATTACK);
-    const double release = slotFloat(SET_MUSIC_COMP_RELEASE);
-    m_pComp[0]->SetPos(GuardedInt(thr, -60, 0));
-    m_pComp[1]->SetPos(GuardedInt(ratio * 10.0, 10, 300));
-    m_pComp[2]->SetPos(GuardedInt(attack, 1, 100));
-    m_pComp[3]->SetPos(GuardedInt(release, 1, 1000));
-    m_pCompText[0]->setText(CFormat("%.0fdB", thr));
-    m_pCompText[1]->setText(CFormat("%.1f:1", ratio));
-    m_pCompText[2]->setText(CFormat("%.0fms", attack));
-    m_pCompText[3]->setText(CFormat("%.0fms", release));
+    m_comp.Show(ReadCompValues(kMusicLimiter));
     ShowLevel();
 }
 
@@ -238,7 +223,7 @@ void CloudnessDlg::OnBoost(int pos) {
 }
 
 void CloudnessDlg::OnLpfFrequency(int pos) {
-    WriteBandAndCoeffs(kEqGroupLpf, 0, 0.0f, static_cast<float>(pos), kLpfQ, EQ_LP);
+    SetLpfFrequency(pos);
     m_pLpfFreqText->setText(QString::asprintf("%dHz", pos));
 }
 
@@ -254,36 +239,22 @@ void CloudnessDlg::OnAgc(int pos) {
 }
 
 void CloudnessDlg::OnCompSlider(int id, int pos) {
-    float v[4];
-    {
-        auto lock = LockStore();
-        v[0] = SlotFloat(SET_MUSIC_COMP_THRESHOLD);
-        v[1] = SlotFloat(SET_MUSIC_COMP_RATIO);
-        v[2] = SlotFloat(SET_MUSIC_COMP_ATTACK);
-        v[3] = SlotFloat(SET_MUSIC_COMP_RELEASE);
-    }
-    const int j = id - IDC_THRESHOLD;
+    const int j = m_comp.Which(id);
+    if (j < 0)
+        return;
+    CompValues v = ReadCompValues(kMusicLimiter);
     // The values not moved come from the store; one the processor garbled (not finite, or a ratio
     // below 1:1) is taken as its slider shows it instead of being sent.
-    for (int k = 0; k < 4; ++k) {
-        const int shown = k == j ? pos : m_pComp[k]->GetPos();
-        const float fromSlider = k == 1 ? static_cast<float>(shown / 10.0) : static_cast<float>(shown);
-        if (k == j || !std::isfinite(v[k]) || (k == 1 && v[k] < 1.0f))
-            v[k] = fromSlider;
+    for (int k = 0; k < COMP_VALUES; ++k) {
+        const float fromSlider = CompValueOfPos(k, k == j ? pos : m_comp.Slider(k)->GetPos());
+        if (k == j || !std::isfinite(v.Get(k)) || (k == COMP_RATIO && v.Get(k) < 1.0f))
+            v.Set(k, fromSlider);
     }
-    static const char* const kFormats[4] = {"%.0fdB", "%.1f:1", "%.0fms", "%.0fms"};
-    m_pCompText[j]->setText(CFormat(kFormats[j], v[j]));
+    m_comp.ShowText(j, v);
     // Whole milliseconds; rounded, since a time read back from the processor may sit just below one.
-    v[2] = static_cast<float>(std::lround(v[2]));
-    v[3] = static_cast<float>(std::lround(v[3]));
-    {
-        auto lock = LockStore();
-        SetSlotFloatBits(SET_MUSIC_COMP_THRESHOLD, v[0]);
-        SetSlotFloatBits(SET_MUSIC_COMP_RATIO, v[1]);
-        SetSlotFloatBits(SET_MUSIC_COMP_ATTACK, v[2]);
-        SetSlotFloatBits(SET_MUSIC_COMP_RELEASE, v[3]);
-    }
-    SendMusicLimiter();
+    v.fAttack = static_cast<float>(std::lround(v.fAttack));
+    v.fRelease = static_cast<float>(std::lround(v.fRelease));
+    StoreAndSendComp(kMusicLimiter, v);
 }
 
 void CloudnessDlg::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,7 @@
 
 #include "pages/Page.h"
 #include "pages/PageHelpers.h"
+#include "pages/SubPageHelpers.h"
 
 #include <QTimer>
 
@@ -78,7 +79,7 @@ private:
     CXBmpSlider* m_pLpfFreq = nullptr;
     QLabel* m_pLpfFreqText = nullptr;
     QCheckBox* m_pCompOn = nullptr;
-    std::array<CXBmpSlider*, 4> m_pComp{};
+    CCompSliders m_comp;
     std::array<QLabel*, 4> m_pCompText{};
     QCheckBox* m_pDuckOn = nullptr;
     QGroupBox* m_pAgcGroup = nullptr;

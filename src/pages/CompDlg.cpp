@@ -17,18 +17,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr int kRange[4][2] = {{-60, 0}, {10, 300}, {1, 100}, {1, 1000}};
-
-// A stored value as a slider position within the slider's range (NaN: the lower end).
-int SliderPos(int which, float value) {
-    const double v = which == COMP_RATIO ? static_cast<double>(value) * 10.0 : static_cast<double>(value);
-    return GuardedInt(v, kRange[which][0], kRange[which][1]);
-}
-
-} // namespace
-
 CCompDlg::CCompDlg(const PageContext& context, int channel, QWidget* parent)
     : CPage(kTemplate, context, parent) {
     // Remembered for the row's page buttons, so that going on keeps the output page's channel.
@@ -49,13 +37,12 @@ CCompDlg::CCompDlg(const PageContext& context, int channel, QWidget* parent)
     connect(m_pOn, &QCheckBox::clicked, this, &CCompDlg::OnCompOn);
     for (int j = 0; j < 4; ++j) {
         m_pLabel[j] = MakeText(this, kLabelIds[j], Qt::AlignRight | Qt::AlignVCenter);
-        m_pSlider[j] = new CXBmpSlider(this, kSliderIds[j], false);
-        m_pSlider[j]->SetRange(kRange[j][0], kRange[j][1]);
-        connect(m_pSlider[j], &CXBmpSlider::SliderPos, this, &CCompDlg::OnSlider);
         m_pValue[j] = new QLineEdit(this);
         SetCtrlId(m_pValue[j], kValueIds[j]);
         m_pValue[j]->setReadOnly(true);
         m_pValue[j]->setFocusPolicy(Qt::NoFocus);
+        connect(m_comp.Make(this, j, kSliderIds[j], m_pValue[j]), &CXBmpSlider::SliderPos, this,
+                &CCompDlg::OnSlider);
     }
     m_pPanel = new CCompressPanelPlus(this);
     SetCtrlId(m_pPanel, IDC_PANEL);
@@ -83,7 +70,7 @@ void CCompDlg::LayoutControls() {
     for (int j = 0; j < 4; ++j) {
         const int y = 62 + 36 * j;
         m_pLabel[j]->setGeometry(dlu.Rect(8, y, 60, 12));
-        m_pSlider[j]->setGeometry(dlu.Rect(72, y - 1, 130, 14));
+        m_comp.Slider(j)->setGeometry(dlu.Rect(72, y - 1, 130, 14));
         m_pValue[j]->setGeometry(dlu.Rect(208, y - 1, 40, 14));
     }
     const QRect panel = dlu.Rect(262, 32, 474, 280);
@@ -114,11 +101,7 @@ void CCompDlg::Refresh() {
     const CompValues v = ReadCompValues(c);
     const bool on = SlotValue(SET_OUT_COMP_BYPASS + c) == 0;
     m_pOn->setChecked(on);
-    const float values[4] = {v.fThreshold, v.fRatio, v.fAttack, v.fRelease};
-    for (int j = 0; j < 4; ++j) {
-        m_pSlider[j]->SetPos(SliderPos(j, values[j]));
-        m_pValue[j]->setText(CompText(j, v));
-    }
+    m_comp.Show(v);
     m_pPanel->SetOn(on ? 1 : 0);
     m_pPanel->SetThreshold(v.fThreshold);
     m_pPanel->SetRatio(v.fRatio);
@@ -126,13 +109,12 @@ void CCompDlg::Refresh() {
 }
 
 void CCompDlg::OnSlider(int id, int pos) {
-    const int which =
-        static_cast<int>(std::find(kSliderIds.begin(), kSliderIds.end(), id) - kSliderIds.begin());
-    if (which >= 4)
+    const int which = m_comp.Which(id);
+    if (which < 0)
         return;
     const CMergeableEdits merge; // a newer position replaces one still waiting to go out
     const CompValues v = CompWithSlider(ReadCompValues(m_nChannel), which, pos, false);
-    m_pValue[which]->setText(CompText(which, v));
+    m_comp.ShowText(which, v);
     if (which == COMP_THRESHOLD)
         m_pPanel->SetThreshold(v.fThreshold);
     if (which == COMP_RATIO)

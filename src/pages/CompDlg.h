@@ -4,6 +4,7 @@
 
 #include "pages/Page.h"
 #include "pages/PageHelpers.h"
+#include "pages/SubPageHelpers.h"
 
 #include <array>
 #include <memory>
@@ -56,7 +57,7 @@ private:
     QComboBox* m_pList = nullptr;
     QLabel* m_pListLabel = nullptr;
     QCheckBox* m_pOn = nullptr;
-    std::array<CXBmpSlider*, 4> m_pSlider{};
+    CCompSliders m_comp;
     std::array<QLineEdit*, 4> m_pValue{};
     std::array<QLabel*, 4> m_pLabel{};
 };

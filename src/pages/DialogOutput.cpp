@@ -145,12 +145,10 @@ void CDialogOutput::CreateControls() {
     const int compIds[4] = {IDC_THRESHOLD, IDC_RATIO, IDC_ATTACK, IDC_RELEASE};
     const int compTextIds[4] = {IDC_THRESHOLD_TEXT, IDC_RATIO_TEXT, IDC_ATTACK_TEXT, IDC_RELEASE_TEXT};
     const int compLabelIds[4] = {IDC_THRESHOLD_LABEL, IDC_RATIO_LABEL, IDC_ATTACK_LABEL, IDC_RELEASE_LABEL};
-    const int compRange[4][2] = {{-60, 0}, {10, 300}, {1, 100}, {1, 1000}};
     for (int j = 0; j < 4; ++j) {
         m_pCompLabel[j] = MakeText(m_pCompGroup, compLabelIds[j], Qt::AlignRight | Qt::AlignVCenter);
-        m_pComp[j] = new CXBmpSlider(m_pCompGroup, compIds[j], false);
-        m_pComp[j]->SetRange(compRange[j][0], compRange[j][1]);
         m_pCompText[j] = MakeText(m_pCompGroup, compTextIds[j], Qt::AlignLeft | Qt::AlignVCenter);
+        m_comp.Make(m_pCompGroup, j, compIds[j], m_pCompText[j]);
     }
 
     for (CXBmpSlider* s : findChildren<CXBmpSlider*>())
@@ -227,7 +225,7 @@ void CDialogOutput::LayoutControls() {
         const int x = 4 + (j % 2) * colW;
         const int y = 28 + (j / 2) * 26;
         m_pCompLabel[j]->setGeometry(x, y, 78, 22);
-        m_pComp[j]->setGeometry(x + 82, y, colW - 82 - 50, 22);
+        m_comp.Slider(j)->setGeometry(x + 82, y, colW - 82 - 50, 22);
         m_pCompText[j]->setGeometry(x + colW - 48, y, 48, 22);
     }
 
@@ -311,23 +309,8 @@ void CDialogOutput::Refresh() {
         m_pRole[k]->setCurrentIndex(std::clamp(s[SET_OUT_ROLE + k], 0, 7));
     }
 
-    const float thr = slotFloat(SET_OUT_COMP_THRESHOLD + c);
-    const float ratio = slotFloat(SET_OUT_COMP_RATIO + c);
-    const float attack = slotFloat(SET_OUT_COMP_ATTACK + c);
-    const float release = slotFloat(SET_OUT_COMP_RELEASE + c);
     m_pCompSwitch->setChecked(s[SET_OUT_COMP_BYPASS + c] == 0);
-    // Values from the processor may be anything; SetPos holds them within the range.
-    auto pos = [](double v) {
-        return std::isfinite(v) ? static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))) : 0;
-    };
-    m_pComp[0]->SetPos(pos(thr));
-    m_pComp[1]->SetPos(pos(ratio * 10.0));
-    m_pComp[2]->SetPos(pos(attack));
-    m_pComp[3]->SetPos(pos(release));
-    m_pCompText[0]->setText(QString::asprintf("%.0fdB", thr));
-    m_pCompText[1]->setText(QString::asprintf("%.1f:1", ratio));
-    m_pCompText[2]->setText(QString::asprintf("%.0fms", attack));
-    m_pCompText[3]->setText(QString::asprintf("%.0fms", release));
+    m_comp.Show(ReadCompValues(c));
 
     const int split = CurrentSplitIndex(c);
     m_pSplit->SetPos(split);
@@ -433,12 +416,11 @@ void CDialogOutput::OnCompSwitch(bool checked) {
 }
 
 void CDialogOutput::OnCompSlider(int id, int value) {
-    static constexpr int kIds[4] = {IDC_THRESHOLD, IDC_RATIO, IDC_ATTACK, IDC_RELEASE};
-    const int which = static_cast<int>(std::find(kIds, kIds + 4, id) - kIds);
-    if (which == 4)
+    const int which = m_comp.Which(id);
+    if (which < 0)
         return;
     const CompValues values = CompWithSlider(ReadCompValues(m_nChannel), which, value, true);
-    m_pCompText[which]->setText(CompText(which, values));
+    m_comp.ShowText(which, values);
     for (int i : LinkedSet())
         StoreAndSendComp(i, values);
 }

@@ -5,6 +5,7 @@
 
 #include "pages/Page.h"
 #include "pages/PageHelpers.h"
+#include "pages/SubPageHelpers.h"
 
 #include <array>
 #include <memory>
@@ -155,7 +156,7 @@ private:
     CXBmpSlider* m_pDelay = nullptr;
     QLabel* m_pDelayText = nullptr;
     QCheckBox* m_pCompSwitch = nullptr;
-    std::array<CXBmpSlider*, 4> m_pComp{}; // threshold, ratio, attack, release
+    CCompSliders m_comp; // threshold, ratio, attack, release
     std::array<QLabel*, 4> m_pCompText{};
     std::array<QLabel*, 4> m_pCompLabel{};
 };

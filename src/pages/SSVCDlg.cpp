@@ -283,8 +283,7 @@ void CSSVCDlg::SetItemSpins(int item, float x, float y) {
 // ---- Levels ----------------------------------------------------------------------------------------
 
 float CSSVCDlg::LevelForDistance(float dx, float dy) {
-    const float d = std::sqrt(dx * dx + dy * dy);
-    return 3.0f - 3.0f * d;
+    return SurroundLevelAt(dx, dy);
 }
 
 float CSSVCDlg::SpeakerLevel(int k) const {

@@ -1,11 +1,11 @@
 #include "pages/SubPageHelpers.h"
 
-#include "model/Compound.h"
-#include "model/ParamStore.h"
+#include "controls/XBmpSlider.h"
 #include "ui/Language.h"
 #include "ui/Numbers.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QWheelEvent>
@@ -65,63 +65,37 @@ void CValueEdit::wheelEvent(QWheelEvent* event) {
 
 // ---- Compressor ----------------------------------------------------------------------------------
 
-CompValues ReadCompValues(int c) {
-    auto lock = LockStore();
-    return {SlotFloat(SET_OUT_COMP_THRESHOLD + c), SlotFloat(SET_OUT_COMP_RATIO + c),
-            SlotFloat(SET_OUT_COMP_ATTACK + c), SlotFloat(SET_OUT_COMP_RELEASE + c)};
+QString CompQText(int which, const CompValues& v) {
+    return QString::fromStdString(CompText(which, v.Get(which)));
 }
 
-CompValues CompWithSlider(CompValues v, int which, int pos, bool wholeMs) {
-    switch (which) {
-    case COMP_THRESHOLD:
-        v.fThreshold = static_cast<float>(pos);
-        break;
-    case COMP_RATIO:
-        v.fRatio = static_cast<float>(pos / 10.0);
-        break;
-    case COMP_ATTACK:
-        v.fAttack = static_cast<float>(pos);
-        break;
-    case COMP_RELEASE:
-        v.fRelease = static_cast<float>(pos);
-        break;
-    default:
-        break;
-    }
-    auto time = [wholeMs](float ms) {
-        if (!std::isfinite(ms))
-            return 1.0f;
-        return wholeMs ? static_cast<float>(std::lround(ms)) : ms;
-    };
-    v.fAttack = time(v.fAttack);
-    v.fRelease = time(v.fRelease);
-    return v;
+CXBmpSlider* CCompSliders::Make(QWidget* parent, int which, int id, QWidget* text) {
+    auto* slider = new CXBmpSlider(parent, id, false);
+    slider->SetRange(kCompRanges[which].nMin, kCompRanges[which].nMax);
+    m_sliders[which] = slider;
+    m_texts[which] = text;
+    return slider;
 }
 
-QString CompText(int which, const CompValues& v) {
-    switch (which) {
-    case COMP_THRESHOLD:
-        return CFormat("%.0fdB", v.fThreshold);
-    case COMP_RATIO:
-        return CFormat("%.1f:1", v.fRatio);
-    case COMP_ATTACK:
-        return CFormat("%.0fms", v.fAttack);
-    case COMP_RELEASE:
-        return CFormat("%.0fms", v.fRelease);
-    default:
-        return {};
-    }
+int CCompSliders::Which(int id) const {
+    for (int j = 0; j < COMP_VALUES; ++j)
+        if (m_sliders[j] && CtrlId(m_sliders[j]) == id)
+            return j;
+    return -1;
 }
 
-void StoreAndSendComp(int c, const CompValues& v) {
-    if (c < 0 || c >= kOutputChannels)
-        return;
-    {
-        auto lock = LockStore();
-        SetSlotFloatBits(SET_OUT_COMP_THRESHOLD + c, v.fThreshold);
-        SetSlotFloatBits(SET_OUT_COMP_RATIO + c, v.fRatio);
-        SetSlotFloatBits(SET_OUT_COMP_ATTACK + c, v.fAttack);
-        SetSlotFloatBits(SET_OUT_COMP_RELEASE + c, v.fRelease);
+void CCompSliders::ShowText(int which, const CompValues& values) const {
+    const QString text = CompQText(which, values);
+    if (auto* label = qobject_cast<QLabel*>(m_texts[which]))
+        label->setText(text);
+    else if (auto* box = qobject_cast<QLineEdit*>(m_texts[which]))
+        box->setText(text);
+}
+
+void CCompSliders::Show(const CompValues& values) const {
+    for (int j = 0; j < COMP_VALUES; ++j) {
+        if (m_sliders[j])
+            m_sliders[j]->SetPos(CompPosOfValue(j, values.Get(j)));
+        ShowText(j, values);
     }
-    SendCompressor(c);
 }

@@ -1,10 +1,13 @@
 // What the output sub-pages (delay, compressor, sound field) share: placing controls given in dialog
-// units, a value box that acts on Enter, and the compressor's four values as both compressor views
-// build them.
+// units, a value box that acts on Enter, and the compressor's value texts.
 #pragma once
+
+#include "model/Compressor.h"
 
 #include <QLineEdit>
 #include <QRect>
+
+#include <array>
 
 // Dialog units to pixels for a template of `dluWidth` x `dluHeight` shown in a page area of at least
 // 1024 x 520 pixels: the template fills that area; the controls keep their size when the page grows.
@@ -39,23 +42,24 @@ protected:
 };
 
 // ---- Compressor ----------------------------------------------------------------------------------
-// The four values of an output compressor, in the units of its slots.
-struct CompValues {
-    float fThreshold = 0; // dB
-    float fRatio = 1;     // n:1
-    float fAttack = 1;    // ms
-    float fRelease = 1;   // ms
-};
-// Which value a compressor slider sets.
-enum CompSlider : int { COMP_THRESHOLD, COMP_RATIO, COMP_ATTACK, COMP_RELEASE };
+// The value text of compressor value `which` (model/Compressor) as a page shows it.
+QString CompQText(int which, const CompValues& values);
 
-CompValues ReadCompValues(int channel);
-// The values after slider `which` moved to `pos` (threshold dB, ratio x 10, attack ms, release ms).
-// With `wholeMs` (the output page) the times become whole milliseconds, rounded, since a time read
-// back may sit just below one; the compressor page keeps them as stored. A time that is no number
-// becomes 1 ms either way.
-CompValues CompWithSlider(CompValues values, int which, int pos, bool wholeMs);
-// The value text of slider `which`: "%.0fdB", "%.1f:1", "%.0fms".
-QString CompText(int which, const CompValues& values);
-// Stores the four values in channel's slots and sends its compressor block.
-void StoreAndSendComp(int channel, const CompValues& values);
+class CXBmpSlider;
+// The four compressor sliders and their value texts (labels or read-only boxes), as the output page,
+// the compressor page and the features dialog show them; each page places and labels them.
+class CCompSliders {
+public:
+    // Makes slider `which` with its range; `text` shows its value.
+    CXBmpSlider* Make(QWidget* parent, int which, int id, QWidget* text);
+    CXBmpSlider* Slider(int which) const { return m_sliders[which]; }
+    // The value a slider id stands for, or -1.
+    int Which(int id) const;
+    // Every slider at its stored value, held to its range, and every text.
+    void Show(const CompValues& values) const;
+    void ShowText(int which, const CompValues& values) const;
+
+private:
+    std::array<CXBmpSlider*, COMP_VALUES> m_sliders{};
+    std::array<QWidget*, COMP_VALUES> m_texts{};
+};
