@@ -67,37 +67,22 @@ CloudnessDlg::CloudnessDlg(const PageContext& context, int, QWidget* parent)
     m_pBoostText = MakeLabel(this, IDC_BOOST_TEXT, QRect(224, 30, 50, 22));
 
     MakeGroup(this, 1007, QRect(8, 82, 270, 110));
-    m_pLpfFreq = MakeSlider(this, IDC_LPF_FREQ, 20, 300, QRect(118, 104, 110, 22));
-    m_pLpfFreqText = MakeLabel(this, IDC_LPF_FREQ_TEXT, QRect(232, 104, 44, 22));
+    m_bindings.Add("LPF_FREQ", MakeSlider(this, IDC_LPF_FREQ, 20, 300, QRect(118, 104, 110, 22)),
+                   MakeLabel(this, IDC_LPF_FREQ_TEXT, QRect(232, 104, 44, 22)));
     MakeLabel(this, 1002, QRect(16, 104, 100, 22));
     MakeLabel(this, 1003, QRect(16, 132, 100, 22));
     MakeLabel(this, 1131, QRect(16, 160, 100, 22));
-    auto plain = [](const char* format) {
-        return [format](int pos) { return QString::asprintf(format, pos); };
-    };
-    CSlotBinding delay;
-    delay.pSlider = MakeSlider(this, IDC_LPF_DELAY, 0, 20, QRect(118, 132, 110, 22));
-    delay.pText = MakeLabel(this, IDC_LPF_DELAY_TEXT, QRect(232, 132, 44, 22));
-    delay.nSlot = SET_LPF_DELAY;
-    delay.text = plain("%dms");
-    m_bindings.Add(delay);
-    CSlotBinding gain;
-    gain.pSlider = MakeSlider(this, IDC_LPF_GAIN, 0, 300, QRect(118, 160, 110, 22));
-    gain.pText = MakeLabel(this, IDC_LPF_GAIN_TEXT, QRect(232, 160, 44, 22));
-    gain.nSlot = SET_LPF_GAIN;
-    gain.text = plain("%d%%");
-    m_bindings.Add(gain);
+    m_bindings.Add("SET_LPF_DELAY", MakeSlider(this, IDC_LPF_DELAY, 0, 20, QRect(118, 132, 110, 22)),
+                   MakeLabel(this, IDC_LPF_DELAY_TEXT, QRect(232, 132, 44, 22)));
+    m_bindings.Add("SET_LPF_GAIN", MakeSlider(this, IDC_LPF_GAIN, 0, 300, QRect(118, 160, 110, 22)),
+                   MakeLabel(this, IDC_LPF_GAIN_TEXT, QRect(232, 160, 44, 22)));
 
     MakeGroup(this, 1013, QRect(286, 6, 266, 186));
     m_pDuckOn = MakeCheck(this, IDC_DUCK_ON, QRect(296, 30, 120, 22));
     connect(m_pDuckOn, &QCheckBox::clicked, this, [](bool on) { SetSlot(SET_SUB_DECAY_ON, on ? 1 : 0); });
     MakeLabel(this, 1133, QRect(296, 60, 70, 22));
-    CSlotBinding duck;
-    duck.pSlider = MakeSlider(this, IDC_DUCK, 0, 100, QRect(368, 60, 124, 22));
-    duck.pText = MakeLabel(this, IDC_DUCK_TEXT, QRect(496, 60, 52, 22));
-    duck.nSlot = SET_SUB_DECAY_RATIO;
-    duck.text = plain("%d%%");
-    m_bindings.Add(duck);
+    m_bindings.Add("SET_SUB_DECAY_RATIO", MakeSlider(this, IDC_DUCK, 0, 100, QRect(368, 60, 124, 22)),
+                   MakeLabel(this, IDC_DUCK_TEXT, QRect(496, 60, 52, 22)));
     QLabel* note = MakeLabel(this, 1021, QRect(296, 92, 248, 92), Qt::AlignLeft | Qt::AlignTop);
     note->setWordWrap(true);
 
@@ -156,10 +141,6 @@ void CloudnessDlg::Refresh() {
     m_pBoost->SetPos(TruncatedInt(boost, 0, 40));
     m_pBoostText->setText(QString::asprintf("%ddB", TruncatedInt(boost, -1000000, 1000000)));
 
-    const double lpf = ReadBand(kEqGroupLpf, 0).fFreq;
-    m_pLpfFreq->SetPos(GuardedInt(lpf, 20, 300));
-    m_pLpfFreqText->setText(CFormat("%.0fHz", lpf));
-
     m_bindings.Refresh();
     m_pDuckOn->setChecked(s[SET_SUB_DECAY_ON] != 0);
 
@@ -198,8 +179,6 @@ void CloudnessDlg::OnSliderPos(int id, int pos) {
     switch (id) {
     case IDC_BOOST:
         return OnBoost(pos);
-    case IDC_LPF_FREQ:
-        return OnLpfFrequency(pos);
     case IDC_AGC:
         return OnAgc(pos);
     case IDC_THRESHOLD:
@@ -220,11 +199,6 @@ void CloudnessDlg::OnBoost(int pos) {
     m_pBoostText->setText(QString::asprintf("%ddB", pos));
     // No boost is +0.0, the bytes 00 00, never the negative zero of -0.
     SetMicBoostGain(pos == 0 ? 0.0f : -static_cast<float>(pos));
-}
-
-void CloudnessDlg::OnLpfFrequency(int pos) {
-    SetLpfFrequency(pos);
-    m_pLpfFreqText->setText(QString::asprintf("%dHz", pos));
 }
 
 void CloudnessDlg::OnAgcOn(bool checked) {

@@ -66,7 +66,6 @@ private:
     void OnSliderPos(int id, int pos);
     void OnBoostOn(bool checked);
     void OnBoost(int pos);
-    void OnLpfFrequency(int pos);
     void OnAgcOn(bool checked);
     void OnAgc(int pos);
     void OnCompSlider(int id, int pos);
@@ -76,8 +75,6 @@ private:
     QCheckBox* m_pBoostOn = nullptr;
     CXBmpSlider* m_pBoost = nullptr;
     QLabel* m_pBoostText = nullptr;
-    CXBmpSlider* m_pLpfFreq = nullptr;
-    QLabel* m_pLpfFreqText = nullptr;
     QCheckBox* m_pCompOn = nullptr;
     CCompSliders m_comp;
     std::array<QLabel*, 4> m_pCompText{};

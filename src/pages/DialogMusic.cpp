@@ -115,14 +115,8 @@ void CDialogMusic::CreateControls() {
                              QLabel*& caption) {
             caption = MakeText(this, captionId, Qt::AlignRight | Qt::AlignVCenter);
             s = new CXBmpSlider(this, id, false);
-            s->SetRange(0, 100);
             text = MakeText(this, textId, Qt::AlignLeft | Qt::AlignVCenter);
-            CSlotBinding b;
-            b.pSlider = s;
-            b.pText = text;
-            b.nSlot = slot;
-            b.text = [](int v) { return QString::asprintf("%d", v); };
-            m_bindings.Add(b);
+            m_bindings.Add(SlotName(slot).c_str(), s, text);
         };
         slider(kGateIds[k], kGateTextIds[k], kGateCaptionIds[k], SET_MIC_GATE + k, m_pGate[k], m_pGateText[k],
                m_pGateCaption[k]);

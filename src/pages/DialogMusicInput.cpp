@@ -44,7 +44,6 @@ CDialogMusicInput::CDialogMusicInput(const PageContext& context, int, QWidget* p
         m_pRadio[r]->setGeometry(Du(16, kRowY[r] - 2, 62, 14));
         connect(m_pRadio[r], &QRadioButton::clicked, this, [this, r] { OnRadio(r); });
         auto* slider = new CXBmpSlider(this, kSliderIds[r], false);
-        slider->SetRange(0, 100);
         slider->setGeometry(Du(78, kRowY[r] - 2, 87, 14));
         QLabel* text = MakeText(this, kTextIds[r], Qt::AlignLeft | Qt::AlignVCenter);
         text->setText(QStringLiteral("0%"));
@@ -52,13 +51,7 @@ CDialogMusicInput::CDialogMusicInput(const PageContext& context, int, QWidget* p
         for (QWidget* w :
              {static_cast<QWidget*>(m_pRadio[r]), static_cast<QWidget*>(slider), static_cast<QWidget*>(text)})
             w->setVisible(kShown[r]);
-        CSlotBinding level;
-        level.pSlider = slider;
-        level.pText = text;
-        level.nSlot = kLevelSlots[r];
-        level.toPos = [](int value) { return std::clamp(value, 0, 100); };
-        level.text = [](int pos) { return QString::asprintf("%d%%", pos); };
-        m_bindings.Add(level);
+        m_bindings.Add(SlotName(kLevelSlots[r]).c_str(), slider, text).bTextOfPos = true;
         connect(slider, &CXBmpSlider::SliderPos, this, [this](int id, int pos) {
             const CMergeableEdits merge; // a newer position replaces one still waiting to go out
             m_bindings.Apply(id, pos);

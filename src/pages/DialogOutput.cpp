@@ -108,15 +108,9 @@ void CDialogOutput::CreateControls() {
         m_pMix[j] = new CXBmpSlider(m_pMixGroup, kMixIds[j], true);
         m_pMix[j]->SetRange(0, 100);
         m_pMixText[j] = MakeText(m_pMixGroup, kMixTextIds[j]);
-        static constexpr int kBase[4] = {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO,
-                                         SET_OUT_MIX_MUSIC};
-        CSlotBinding mix;
-        mix.pSlider = m_pMix[j];
-        mix.pText = m_pMixText[j];
-        mix.nSlot = kBase[j];
-        mix.text = [](int pos) { return QString::asprintf("%d%%", pos); };
-        mix.channels = [this] { return LinkedSet(); };
-        m_bindings.Add(mix);
+        static constexpr const char* kRows[4] = {"SET_OUT_MIX_DIRECT[1]", "SET_OUT_MIX_REVERB[1]",
+                                                 "SET_OUT_MIX_ECHO[1]", "SET_OUT_MIX_MUSIC[1]"};
+        m_bindings.Add(kRows[j], m_pMix[j], m_pMixText[j], [this] { return LinkedSet(); });
     }
 
     // Delay.

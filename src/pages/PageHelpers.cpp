@@ -1,7 +1,9 @@
 #include "pages/PageHelpers.h"
 
 #include "controls/XBmpSlider.h"
+#include "link/Link.h"
 #include "model/ParamStore.h"
+#include "model/Schema.h"
 #include "model/Setters.h"
 #include "pages/Page.h"
 #include "ui/Language.h"
@@ -12,6 +14,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QWheelEvent>
+
+#include <optional>
 
 QSvgRenderer* PageImage(const QString& name) {
     // One renderer per image, kept for the process.
@@ -169,33 +173,57 @@ bool CWheelForwarder::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Bindings ---------------------------------------------------------------------------------------
 
+const Setting* CSlotBinding::RowOf(int channel) const {
+    if (!pSetting || !channels || pSetting->target != SettingTarget::Slot)
+        return pSetting;
+    return SlotSetting(pSetting->nIndex + channel);
+}
+
 void CSlotBinding::ShowText(int pos) const {
-    if (pText && text)
-        pText->setText(text(pos));
+    if (pText && pSetting)
+        pText->setText(QString::fromStdString(FormatValue(*pSetting, ValueOfPos(*pSetting, pos))));
 }
 
 void CSlotBinding::Refresh(int channel) const {
-    const int slot = channels ? nSlot + channel : nSlot;
-    const int value = SlotValue(slot);
-    const int pos = toPos ? toPos(value) : value;
+    const Setting* row = RowOf(channel);
+    if (!row)
+        return;
+    const double value = ReadValue(*row);
+    const int pos = PosOfValue(*row, value);
     if (pSlider)
         pSlider->SetPos(pos);
-    ShowText(pos);
+    if (pText)
+        pText->setText(QString::fromStdString(FormatValue(*row, bTextOfPos ? ValueOfPos(*row, pos) : value)));
 }
 
 void CSlotBinding::Apply(int pos) const {
+    if (!pSetting)
+        return;
     ShowText(pos);
-    const int value = toValue ? toValue(pos) : pos;
+    std::optional<CMergeableEdits> merge; // a newer position replaces one still waiting to go out
+    if (pSetting->bMerge)
+        merge.emplace();
+    const double value = ValueOfPos(*pSetting, pos);
     if (!channels) {
-        SetSlot(nSlot, value);
+        WriteValue(*pSetting, value);
         return;
     }
     for (int c : channels())
-        SetSlot(nSlot + c, value);
+        if (const Setting* row = RowOf(c))
+            WriteValue(*row, value);
 }
 
-CSlotBinding& CBindings::Add(CSlotBinding binding) {
-    m_bindings.push_back(std::move(binding));
+CSlotBinding& CBindings::Add(const char* name, CXBmpSlider* slider, QLabel* text,
+                             std::function<std::vector<int>()> channels) {
+    CSlotBinding b;
+    b.pSlider = slider;
+    b.pText = text;
+    b.pSetting = FindSetting(name);
+    Q_ASSERT_X(b.pSetting, "CBindings::Add", name);
+    b.channels = std::move(channels);
+    if (slider && b.pSetting)
+        slider->SetRange(b.pSetting->nMin, b.pSetting->nMax);
+    m_bindings.push_back(std::move(b));
     return m_bindings.back();
 }
 

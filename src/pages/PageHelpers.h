@@ -14,6 +14,7 @@
 #include <vector>
 
 class CPage;
+struct Setting;
 class CXBmpSlider;
 class QLabel;
 class QPixmap;
@@ -88,21 +89,21 @@ private:
 };
 
 // ---- Bindings ---------------------------------------------------------------------------------------
-// One slider with its value text and setting slot, declared once. Refresh shows the store; Apply is
-// the slider handler: the text, then the value to the slot of every channel in `channels` (slot +
-// channel), or to the slot alone when `channels` is empty.
+// One slider with its value text and its row of the settings schema, declared once. The row gives
+// the target, range, text and merge policy. Refresh shows the store; Apply is the slider handler:
+// the text, then the value written to the row of every channel in `channels` (slot + channel), or to
+// the row alone when `channels` is empty.
 struct CSlotBinding {
     CXBmpSlider* pSlider = nullptr;
     QLabel* pText = nullptr;
-    int nSlot = -1;
-    // Slider position -> store value, and store value -> slider position (identity when empty).
-    std::function<int(int pos)> toValue;
-    std::function<int(int value)> toPos;
-    // The value text of a slider position ("%d%%", "%ddB", ...).
-    std::function<QString(int pos)> text;
+    const Setting* pSetting = nullptr;
+    // The text shows the slider's position, held to the range, rather than the stored value.
+    bool bTextOfPos = false;
     std::function<std::vector<int>()> channels;
 
-    // `channel` is the channel the page shows (added to the slot when channels are used).
+    // The row of `channel` (the row itself without channels).
+    const Setting* RowOf(int channel) const;
+    // `channel` is the channel the page shows.
     void Refresh(int channel = 0) const;
     void Apply(int pos) const;
     void ShowText(int pos) const;
@@ -111,7 +112,9 @@ struct CSlotBinding {
 // A page's bindings, found by the slider's control id.
 class CBindings {
 public:
-    CSlotBinding& Add(CSlotBinding binding);
+    // Binds `slider` (given the row's range) and `text` to the row of `name` in the schema.
+    CSlotBinding& Add(const char* name, CXBmpSlider* slider, QLabel* text,
+                      std::function<std::vector<int>()> channels = {});
     // The slider handler: applies the binding of `id`; false when no binding has that id.
     bool Apply(int id, int pos) const;
     void Refresh(int channel = 0) const;
