@@ -31,7 +31,9 @@ grep '^> ' "$dir/comp.trace" | tail -n 2 | head -n 1 | grep -q '^> 02 09 00 05 1
 
 for bad in "set SET_MIC_VOLUMEX 60" "set SET_MIC_VOLUME sixty" "set SET_MIC_VOLUME 150" "set SET_MIC_VOLUME 6e" \
     "set SET_MIC_VOLUME" "get SET_NOTHING" "get" "set SET_MIC_BOOST_ON2 1" "eq show out9" "eq frob music" \
-    "set SET_MIC_VOLUME nan" "eq export music $dir/x.txt --json"; do
+    "set SET_MIC_VOLUME nan" "eq export music $dir/x.txt --json" "set SET_MUSIC_PITCH 250" \
+    "set SET_OUT_ROLE[1] 9" "set SET_HDMI_PORT 7" "set SET_OUT_DELAY[1] 5000" "set SET_OUT_COMP_RATIO[1] 500" \
+    "set SET_REVERB_A_TIME 100" "set LISTENER_X 9"; do
     rm -f "$dir/bad.trace"
     # shellcheck disable=SC2086
     "${sim[@]}" --trace "$dir/bad.trace" $bad >/dev/null 2>"$dir/err"
@@ -39,6 +41,18 @@ for bad in "set SET_MIC_VOLUMEX 60" "set SET_MIC_VOLUME sixty" "set SET_MIC_VOLU
     [ -s "$dir/err" ] || fail "\"$bad\" says why"
     [ ! -e "$dir/bad.trace" ] || fail "\"$bad\" sends nothing"
 done
+
+# The window's ranges and units: the features dialog's low-frequency gain to 300 %, a reverb time in
+# ms as the effects page shows it, and the image's settings the window edits.
+"${sim[@]}" --trace "$dir/lpf.trace" set SET_LPF_GAIN 250 >/dev/null || fail "LPF gain 250 %"
+[ "$(grep '^> ' "$dir/lpf.trace" | tail -n 2 | head -n 1)" = "> 02 09 00 04 25 01 40 20 00 00$(printf ' 00%.0s' $(seq 51))" ] ||
+    fail "LPF gain 250 % sends 2.5"
+"${sim[@]}" set SET_REVERB_A_TIME 90ms 'SET_MIC_GATE[1]' 37 'SET_OUT_ROLE[2]' CH-SUB LPF_FREQ 80 \
+    MIC_BOOST_GAIN 6 'SURROUND_LEVEL[3]' -4.5 >/dev/null || fail "set in the window's units"
+"${sim[@]}" get SET_REVERB_A_TIME 'SET_MIC_GATE[1]' 'SET_OUT_ROLE[2]' LPF_FREQ MIC_BOOST_GAIN 'SURROUND_LEVEL[3]' >"$dir/out" ||
+    fail "get in the window's units"
+printf 'SET_REVERB_A_TIME = 89.6 ms\nSET_MIC_GATE[1] = 37\nSET_OUT_ROLE[2] = 4\nLPF_FREQ = 80 Hz\nMIC_BOOST_GAIN = 6 dB\nSURROUND_LEVEL[3] = -4.5 dB\n' |
+    cmp -s - "$dir/out" || fail "read back in a later run: $(cat "$dir/out")"
 
 # ---- filter files ---------------------------------------------------------------------------
 # A measurement program's export for one channel, written by hand in its syntax.
