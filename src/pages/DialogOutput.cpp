@@ -310,7 +310,7 @@ void CDialogOutput::Refresh() {
     m_pSplit->SetPos(split);
     m_pSplitText->setText(QString::asprintf("%dHz", SplitLowHz(split)));
     const float delay = slotFloat(SET_OUT_DELAY + c);
-    m_pDelay->SetPos(pos(delay * 10.0)); // 1.5 ms sits at the slider's lowest position, 16
+    m_pDelay->SetPos(GuardedInt(delay * 10.0, 16, 1000)); // 1.5 ms sits at the lowest position, 16
     m_pDelayText->setText(QString::asprintf("%.1fms", delay));
     m_pDelaySwitch->setChecked(s[SET_OUT_DELAY_OFF + c] == 0);
     if (s[SET_OUT_DELAY_WHOLE + c] == 1)
