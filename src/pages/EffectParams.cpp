@@ -2,6 +2,7 @@
 
 #include "controls/XBmpSlider.h"
 #include "model/ParamStore.h"
+#include "model/Schema.h"
 #include "model/Setters.h"
 #include "pages/PageHelpers.h"
 #include "ui/Colors.h"
@@ -21,16 +22,17 @@
 
 namespace {
 
+// The ranges and texts are the schema's rows of set A's slots (set B's are the same).
 const EffectRowInfo kRows[kEffectRows] = {
-    {"混响电平", "Reverb Level", 0, 100, SET_REVERB_A_LEVEL, SET_REVERB_B_LEVEL, false},
-    {"混响预延时", "Reverb Predelay", 2, 200, SET_REVERB_A_PREDELAY, SET_REVERB_B_PREDELAY, true},
-    {"混响时长", "Reverb Time", 0, 100, SET_REVERB_A_TIME, SET_REVERB_B_TIME, true},
-    {"回声电平", "Echo Level", 0, 100, SET_ECHO_A_LEVEL, SET_ECHO_B_LEVEL, false},
-    {"回声预延时", "Echo Predelay", 2, 200, SET_ECHO_A_PREDELAY, SET_ECHO_B_PREDELAY, true},
-    {"回声间隔", "Echo Time", 2, 260, SET_ECHO_A_TIME, SET_ECHO_B_TIME, true},
-    {"回声起始音量", "Echo Start Vol", 40, 100, SET_ECHO_A_START, SET_ECHO_B_START, false},
-    {"回声衰减比例", "Echo Vol Decay", 20, 90, SET_ECHO_A_DECAY, SET_ECHO_B_DECAY, false},
-    {"话筒移频", "Shift Frequency", 1, 8, SET_MIC_A_SHIFT, SET_MIC_B_SHIFT, false},
+    {"混响电平", "Reverb Level", SET_REVERB_A_LEVEL, SET_REVERB_B_LEVEL, false},
+    {"混响预延时", "Reverb Predelay", SET_REVERB_A_PREDELAY, SET_REVERB_B_PREDELAY, true},
+    {"混响时长", "Reverb Time", SET_REVERB_A_TIME, SET_REVERB_B_TIME, true},
+    {"回声电平", "Echo Level", SET_ECHO_A_LEVEL, SET_ECHO_B_LEVEL, false},
+    {"回声预延时", "Echo Predelay", SET_ECHO_A_PREDELAY, SET_ECHO_B_PREDELAY, true},
+    {"回声间隔", "Echo Time", SET_ECHO_A_TIME, SET_ECHO_B_TIME, true},
+    {"回声起始音量", "Echo Start Vol", SET_ECHO_A_START, SET_ECHO_B_START, false},
+    {"回声衰减比例", "Echo Vol Decay", SET_ECHO_A_DECAY, SET_ECHO_B_DECAY, false},
+    {"话筒移频", "Shift Frequency", SET_MIC_A_SHIFT, SET_MIC_B_SHIFT, false},
 };
 
 enum Column { COL_NUMBER = 0, COL_NAME = 1, COL_VALUE = 2 };
@@ -63,24 +65,17 @@ int GetEffectParam(int set, int row) {
     return info->bFloatSlot ? TruncatedFloat(SlotFloatValue(slot)) : SlotValue(slot);
 }
 
+const Setting& EffectSetting(int row) {
+    return *SlotSetting(kRows[std::clamp(row, 0, kEffectRows - 1)].nSlotA);
+}
+
 QString FormatEffectValue(int row, int v) {
-    switch (row) {
-    case EFFECT_REVERB_LEVEL:
-    case EFFECT_ECHO_LEVEL:
-    case EFFECT_ECHO_START:
-    case EFFECT_ECHO_DECAY:
-        return QString::asprintf("%d%%", v);
-    case EFFECT_REVERB_PREDELAY:
-    case EFFECT_ECHO_PREDELAY:
-    case EFFECT_ECHO_TIME:
-        return QString::asprintf("%dms", v);
-    case EFFECT_REVERB_TIME:
-        return QString::asprintf("%.0fms", 40 + 49.6 * v);
-    case EFFECT_SHIFT:
-        return v == 0 || v == 1 ? Tr("关闭", "Off") : QString::asprintf("%dHz", v);
-    default:
+    if (!EffectRow(row))
         return QString();
-    }
+    if (row == EFFECT_SHIFT && (v == 0 || v == 1))
+        return Tr("关闭", "Off");
+    const Setting& s = EffectSetting(row);
+    return QString::fromStdString(FormatValue(s, ValueOfPos(s, v)));
 }
 
 void SetEffectParam(int set, int row, int v) {
@@ -219,7 +214,7 @@ void CEffectParamList::SelectRow(int row) {
         return;
     m_nRow = row;
     selectRow(row);
-    m_pSlider->SetRange(info->nMin, info->nMax);
+    m_pSlider->SetRange(EffectSetting(row).nMin, EffectSetting(row).nMax);
     const int value = GetEffectParam(Set(), row);
     m_pSlider->SetPos(value);
     m_pEdit->setText(FormatEffectValue(row, value));

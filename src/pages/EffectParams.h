@@ -26,7 +26,6 @@ enum EffectRowId : int {
 struct EffectRowInfo {
     const char* szZh;
     const char* szEn;
-    int nMin, nMax; // the value slider's range
     int nSlotA, nSlotB;
     bool bFloatSlot; // the slot holds a float, read back by truncation
 };
@@ -41,6 +40,9 @@ void SetEffectParam(int set, int row, int v);
 int GetEffectParam(int set, int row);
 // The row's value text in the current language.
 QString FormatEffectValue(int row, int v);
+struct Setting;
+// The settings schema's row of set A's slot: the value slider's range and the value text.
+const Setting& EffectSetting(int row);
 
 // The effect parameter list (9 rows x 3 columns) with its value slider, read-only value box and
 // name label. The owner places the four controls; the list handles its keys and wheel itself.
