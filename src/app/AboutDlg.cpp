@@ -1,7 +1,7 @@
 #include "app/AboutDlg.h"
 
-#include "link/Transport.h"
 #include "model/ParamStore.h"
+#include "sync/Sync.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"
 
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(QWidget* parent, CConnection* connection) : QDialog(parent) {
     setWindowTitle(Tr("关于 M7Q", "About M7Q"));
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -31,8 +31,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     SetCtrlId(m_pDsp, 1006);
     m_pPeak = new QCheckBox(QStringLiteral("Peak"), this);
     SetCtrlId(m_pPeak, 1045);
-    m_pPeak->setChecked(g_bPeakPoll != 0);
-    connect(m_pPeak, &QCheckBox::toggled, this, [](bool on) { g_bPeakPoll = on ? 1 : 0; });
+    m_pPeak->setChecked(!connection || connection->PeakPoll());
+    if (connection)
+        connect(m_pPeak, &QCheckBox::toggled, this, [connection](bool on) { connection->SetPeakPoll(on); });
     for (QWidget* w : {static_cast<QWidget*>(m_pModule), static_cast<QWidget*>(m_pMcu),
                        static_cast<QWidget*>(m_pDsp), static_cast<QWidget*>(m_pPeak)})
         w->hide();

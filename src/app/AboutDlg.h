@@ -3,13 +3,15 @@
 
 #include <QDialog>
 
+class CConnection;
 class QCheckBox;
 class QLabel;
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    // The hidden "Peak" switch turns the connection's live poll on and off; without one it only shows.
+    explicit CAboutDlg(QWidget* parent = nullptr, CConnection* connection = nullptr);
     QLabel* ModuleLine() const { return m_pModule; }
     QLabel* McuLine() const { return m_pMcu; }
     QLabel* DspLine() const { return m_pDsp; }

@@ -1,17 +1,10 @@
 #include "app/MainFrame.h"
 
 #include "app/AboutDlg.h"
-#include "app/MainView.h"
 #include "app/Ribbon.h"
 #include "app/Settings.h"
-#include "files/ModeFile.h"
-#include "link/Events.h"
-#include "model/ParamStore.h"
-#include "pages/Page.h"
-#include "pages/PageRegistry.h"
-#include "ui/ConsoleLink.h"
+#include "app/ViewCommands.h"
 #include "ui/Language.h"
-#include "ui/Prompts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +14,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QThread>
@@ -70,18 +65,11 @@ bool IsShellCategory(const QString& title) {
     return IsInputCategoryTitle(title) || IsOutputCategoryTitle(title);
 }
 
-QString PitchText() {
-    int pitch;
-    {
-        auto lock = LockStore();
-        pitch = g_Param.nSetting[SET_MUSIC_PITCH];
-    }
-    return Tr("音乐变调:", "Music Pitch:") + QString::asprintf("%+-d", pitch);
-}
+constexpr int kPitchPanel = 5;
 
 } // namespace
 
-CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
+CMainFrame::CMainFrame(QWidget* view, IViewCommands* commands) : m_pCommands(commands) {
     setWindowTitle(QStringLiteral("M7Q v1.4.4"));
     setWindowIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
     setMinimumSize(kMinWidth, kMinHeight);
@@ -91,15 +79,15 @@ CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
     setMenuWidget(m_pRibbon);
     BuildRibbon();
     setCentralWidget(view);
-    view->SetFrame(this);
     BuildStatusBar();
+    m_pCommands->SetFrame(this);
 
     auto* open = new QAction(this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(open, &QAction::triggered, this, [this] { m_pView->OnCommand(ID_FILE_OPEN); });
+    connect(open, &QAction::triggered, this, [this] { m_pCommands->OnCommand(ID_FILE_OPEN); });
     auto* save = new QAction(this);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(save, &QAction::triggered, this, [this] { m_pView->OnCommand(ID_FILE_SAVE); });
+    connect(save, &QAction::triggered, this, [this] { m_pCommands->OnCommand(ID_FILE_SAVE); });
     addAction(open);
     addAction(save);
 
@@ -107,7 +95,7 @@ CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
         if (id == ID_APP_ABOUT)
             ShowAbout();
         else
-            m_pView->OnCommand(id);
+            m_pCommands->OnCommand(id);
     });
     connect(m_pRibbon, &CMyMFCRibbonBar::CategoryChanged, this, &CMainFrame::OnCategoryChanged);
     m_pRibbon->Tabs()->installEventFilter(this);
@@ -117,14 +105,14 @@ CMainFrame::CMainFrame(CQX7745v13View* view) : m_pView(view) {
 
 CMainFrame::~CMainFrame() {
     // The view outlives this body (it is a child): it must not call back into a frame half gone.
-    m_pView->SetFrame(nullptr);
+    m_pCommands->SetFrame(nullptr);
 }
 
 void CMainFrame::BuildRibbon() {
     QMenu* menu = m_pRibbon->ApplicationMenu();
     menu->clear();
-    menu->addAction(Tr("打开(&O)", "Open(&O)"), this, [this] { m_pView->OnCommand(ID_FILE_OPEN); });
-    menu->addAction(Tr("保存(&S)", "Save(&S)"), this, [this] { m_pView->OnCommand(ID_FILE_SAVE); });
+    menu->addAction(Tr("打开(&O)", "Open(&O)"), this, [this] { m_pCommands->OnCommand(ID_FILE_OPEN); });
+    menu->addAction(Tr("保存(&S)", "Save(&S)"), this, [this] { m_pCommands->OnCommand(ID_FILE_SAVE); });
     m_pRecentMenu = menu->addMenu(Tr("最近的文档(Last documents)", "Last documents(最近的文档)"));
     m_pRecentMenu->setMinimumWidth(300);
     RefreshRecentFiles();
@@ -216,33 +204,96 @@ void CMainFrame::BuildStatusBar() {
     m_pBypass = new QCheckBox(QString::fromUtf8("均衡旁路"));
     SetCtrlId(m_pBypass, ID_STATUS_BYPASS);
     m_pBypass->setFocusPolicy(Qt::NoFocus);
-    connect(m_pBypass, &QCheckBox::clicked, this, [this] { m_pView->OnCommand(ID_STATUS_BYPASS); });
+    connect(m_pBypass, &QCheckBox::clicked, this, [this] { m_pCommands->OnCommand(ID_STATUS_BYPASS); });
     m_pResetEq = new QPushButton(QString::fromUtf8("重置均衡"));
     SetCtrlId(m_pResetEq, ID_STATUS_RESET_EQ);
     m_pResetEq->setFocusPolicy(Qt::NoFocus);
-    connect(m_pResetEq, &QPushButton::clicked, this, [this] { m_pView->OnCommand(ID_STATUS_RESET_EQ); });
+    connect(m_pResetEq, &QPushButton::clicked, this, [this] { m_pCommands->OnCommand(ID_STATUS_RESET_EQ); });
     bar->addPermanentWidget(m_pBypass);
     bar->addPermanentWidget(m_pResetEq);
 }
 
-void CMainFrame::SetUsbPane(const QString& text, const QColor& colour) {
-    m_pUsbPane->setText(text);
-    QPalette pal = m_pUsbPane->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    m_pUsbPane->setPalette(pal);
+void CMainFrame::ShowStatus(StatusPane pane, const QString& text, std::optional<QColor> colour) {
+    QLabel* label = pane == StatusPane::Usb ? m_pUsbPane : m_pModePane;
+    label->setText(text);
+    if (colour) {
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, *colour);
+        label->setPalette(pal);
+    }
 }
 
-void CMainFrame::SetModePane(const QString& text) {
-    m_pModePane->setText(text);
-}
-
-void CMainFrame::SetEqControls(bool enabled, bool bypassed, const QString& bypassText,
+void CMainFrame::SetEqCommands(bool enabled, bool bypassed, const QString& bypassText,
                                const QString& resetText) {
     m_pBypass->setEnabled(enabled);
     m_pBypass->setChecked(bypassed);
     m_pBypass->setText(bypassText);
     m_pResetEq->setEnabled(enabled);
     m_pResetEq->setText(resetText);
+}
+
+// ---- The volume strip and the mode menus ------------------------------------------------------------
+
+void CMainFrame::SetStripValue(VolumeRow row, int value) {
+    const StripIds& ids = StripIdsOf(row);
+    for (int id : {ids.inSlider, ids.outSlider}) {
+        if (auto* slider = m_pRibbon->ElementAs<QSlider>(id)) {
+            const QSignalBlocker block(slider);
+            slider->setValue(value);
+        }
+    }
+}
+
+void CMainFrame::SetStripLabel(VolumeRow row, const QString& text) {
+    if (row == VolumeRow::Pitch) {
+        for (int c = 0; c < m_pRibbon->CategoryCount(); ++c)
+            if (CRibbonPanel* panel = m_pRibbon->Category(c)->Panel(kPitchPanel))
+                panel->SetTitle(text);
+        return;
+    }
+    const StripIds& ids = StripIdsOf(row);
+    m_pRibbon->SetElementText(ids.inLabel, text);
+    m_pRibbon->SetElementText(ids.outLabel, text);
+}
+
+void CMainFrame::SetStripMute(VolumeRow row, bool muted) {
+    const StripIds& ids = StripIdsOf(row);
+    for (int id : {ids.inMute, ids.outMute})
+        if (auto* box = id ? m_pRibbon->ElementAs<QCheckBox>(id) : nullptr)
+            box->setChecked(muted);
+}
+
+std::optional<StripPosition> CMainFrame::StripSlider(VolumeRow row, bool output) const {
+    const StripIds& ids = StripIdsOf(row);
+    auto* slider = m_pRibbon->ElementAs<QSlider>(output ? ids.outSlider : ids.inSlider);
+    if (!slider)
+        return std::nullopt;
+    return StripPosition{slider->value(), slider->minimum(), slider->maximum()};
+}
+
+bool CMainFrame::OutputShown() const {
+    CRibbonCategory* category = m_pRibbon->ActiveCategory();
+    return category && IsOutputCategoryTitle(category->Title());
+}
+
+void CMainFrame::SetCurrentMode(int mode) {
+    for (int c = 0; c < 2; ++c)
+        for (int id : {kIds[c].loadMode, kIds[c].saveMode})
+            if (auto* button = m_pRibbon->ElementAs<QToolButton>(id); button && button->menu()) {
+                const auto actions = button->menu()->actions();
+                for (int i = 0; i < actions.size(); ++i)
+                    actions[i]->setChecked(i == mode);
+            }
+}
+
+void CMainFrame::SetMicStatus(int mic, const QString& signal, const QString& frequency,
+                              const QString& battery) {
+    for (int c = 0; c < 2; ++c) {
+        const int* labels = mic == 0 ? kIds[c].mic1 : kIds[c].mic2;
+        m_pRibbon->SetElementText(labels[0], signal);
+        m_pRibbon->SetElementText(labels[1], frequency);
+        m_pRibbon->SetElementText(labels[2], battery);
+    }
 }
 
 void CMainFrame::RefreshRecentFiles() {
@@ -253,19 +304,12 @@ void CMainFrame::RefreshRecentFiles() {
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
         m_pRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
-                                 [this, path] { m_pView->OpenModeFilePath(path); });
+                                 [this, path] { m_pCommands->OpenModeFilePath(path); });
     }
     m_pRecentMenu->setEnabled(!files.isEmpty());
 }
 
-void CMainFrame::SetPitchPanelTitles() {
-    const QString text = PitchText();
-    for (int c = 0; c < m_pRibbon->CategoryCount(); ++c)
-        if (CRibbonPanel* panel = m_pRibbon->Category(c)->Panel(5))
-            panel->SetTitle(text);
-}
-
-void CMainFrame::RefreshRibbonTexts() {
+void CMainFrame::RefreshTexts() {
     const bool en = IsEnglish();
     for (int c = 0; c < m_pRibbon->CategoryCount(); ++c) {
         CRibbonCategory* category = m_pRibbon->Category(c);
@@ -278,13 +322,11 @@ void CMainFrame::RefreshRibbonTexts() {
         if (renamed == title)
             continue;
         m_pRibbon->SetCategoryTitle(c, renamed);
+        // The pitch panel's title is the strip's pitch label, which the view sets.
         for (int i = 0; i < 10; ++i)
-            if (CRibbonPanel* panel = category->Panel(i))
-                panel->SetTitle(i == 5
-                                    ? PitchText()
-                                    : QString::fromUtf8(en ? kPanelTitles[i].enRenamed : kPanelTitles[i].zh));
+            if (CRibbonPanel* panel = category->Panel(i); panel && i != kPitchPanel)
+                panel->SetTitle(QString::fromUtf8(en ? kPanelTitles[i].enRenamed : kPanelTitles[i].zh));
     }
-    m_pView->RefreshVolumeStrip();
     for (int c = 0; c < 2; ++c) {
         const CategoryIds& ids = kIds[c];
         for (int id : {ids.micMute, ids.revMute, ids.echoMute, ids.musicMute})
@@ -316,24 +358,15 @@ void CMainFrame::RefreshRibbonTexts() {
 }
 
 void CMainFrame::ShowAbout() {
-    CAboutDlg dlg(this);
+    CAboutDlg dlg(this, m_pCommands->Connection());
     dlg.exec();
 }
 
 void CMainFrame::OnCategoryChanged(int index) {
     const QString title = m_pRibbon->Category(index)->Title();
-    CPage* page = m_pView->Page();
-    if (IsInputCategoryTitle(title)) {
-        if (page && page->TemplateId() == kTemplateMusicPage) {
-            page->Select(0); // back to Mic A, refreshed, texts reloaded
-        } else {
-            m_pView->ShowPage(kTemplateMusicPage);
-        }
-    } else if (IsOutputCategoryTitle(title)) {
-        // The remembered channel, re-selected when the output page is already shown.
-        m_pView->ShowPage(kTemplateOutputPage, m_pView->State().nOutputChannel);
-    }
-    m_pView->RefreshVolumeStrip();
+    m_pCommands->OnCategoryShown(IsInputCategoryTitle(title)    ? Category::Input
+                                 : IsOutputCategoryTitle(title) ? Category::Output
+                                                                : Category::Other);
 }
 
 bool CMainFrame::HandleWheel(QWheelEvent* event) {
@@ -347,7 +380,7 @@ bool CMainFrame::HandleWheel(QWheelEvent* event) {
     for (int i = 0; i < 5; ++i) {
         CRibbonPanel* panel = category->Panel(i);
         if (panel && panel->rect().contains(panel->mapFromGlobal(global))) {
-            m_pView->StepVolume(panelRows[i], delta);
+            m_pCommands->StepVolume(panelRows[i], delta);
             return true;
         }
     }
@@ -357,7 +390,7 @@ bool CMainFrame::HandleWheel(QWheelEvent* event) {
          {std::pair{ids.gateSlider, VolumeRow::Gate}, std::pair{ids.pitchSlider, VolumeRow::Pitch}}) {
         QWidget* slider = m_pRibbon->Element(id);
         if (slider && slider->rect().contains(slider->mapFromGlobal(global))) {
-            m_pView->StepVolume(row, delta);
+            m_pCommands->StepVolume(row, delta);
             return true;
         }
     }
@@ -385,40 +418,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CMainFrame::QueryClose() {
-    int modified, mode;
-    {
-        auto lock = LockStore();
-        modified = g_Param.bModified;
-        mode = g_Param.nCurMode;
-    }
-    if (modified) {
-        const auto answer =
-            AskBox(this, QMessageBox::Question, Tr("保存?", "Save?"),
-                   Tr("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
-                      "parameter value is changed, do you want save it ?"),
-                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel)
-            return false;
-        if (answer == QMessageBox::Yes) {
-            const QString path = AskModeFileToSave(this, QStringLiteral("preset"));
-            if (!path.isEmpty()) {
-                if (CConsoleLink* link = m_pView->ConsoleLink())
-                    link->Conn().StoreMode(mode);
-                const FileResult result = SaveModeFile(path.toStdString());
-                if (!result.bOk) {
-                    // Keep the window open: closing now would lose the changes the user chose to keep.
-                    ShowWriteFailure(this, result.nErrno, path);
-                    return false;
-                }
-                AddRecentFile(path);
-            }
-        }
-    }
-    if (CConsoleLink* link = m_pView->ConsoleLink()) {
-        link->Link().Flush();
-        link->Conn().Disconnect();
-    }
-    return true;
+    return m_pCommands->QueryClose(this);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -430,7 +430,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
     // The frame's close ends the console whatever tool windows are open: a tool window left on screen
     // would keep the event loop (and the single-instance lock) alive with no frame to close it by.
-    m_pView->ToolWindows().Destroy();
+    m_pCommands->CloseToolWindows();
     if (QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::exit(0);
 }

@@ -1,41 +1,54 @@
-// The console's top-level window: the ribbon with both categories, the status bar, page switching on
-// category change, the wheel rule over the volume panels, the size limit and the close prompt.
+// The console's top-level window: the ribbon with both categories, the status bar, the wheel rule
+// over the volume panels, the size limit and the close prompt. It shows what the view asks for
+// (IFrameIntents) and hands the user's commands to the view (IViewCommands); it knows nothing else
+// of the view.
 #pragma once
 
-#include "app/FrameServices.h"
+#include "app/FrameIntents.h"
 
 #include <QColor>
 #include <QMainWindow>
 #include <QPointer>
 
 class CMyMFCRibbonBar;
-class CQX7745v13View;
+class IViewCommands;
 class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 
-class CMainFrame : public QMainWindow, public IFrameServices {
+class CMainFrame : public QMainWindow, public IFrameIntents {
     Q_OBJECT
 public:
-    explicit CMainFrame(CQX7745v13View* view);
+    // `view` becomes the central widget; `commands` receives the user's commands.
+    CMainFrame(QWidget* view, IViewCommands* commands);
+    // A view that is both.
+    template <class View>
+    explicit CMainFrame(View* view)
+        : CMainFrame(static_cast<QWidget*>(view), static_cast<IViewCommands*>(view)) {}
     ~CMainFrame() override;
 
-    CMyMFCRibbonBar* Ribbon() const override { return m_pRibbon; }
-    CQX7745v13View* View() const { return m_pView; }
+    CMyMFCRibbonBar* Ribbon() const { return m_pRibbon; }
 
     // Category indexes.
     static constexpr int kInput = 0;
     static constexpr int kOutput = 1;
 
-    void RefreshRibbonTexts() override;
-    void SetPitchPanelTitles() override;
-    void RefreshRecentFiles() override;
-    // Status bar.
-    void SetUsbPane(const QString& text, const QColor& colour) override;
-    void SetModePane(const QString& text) override;
-    void SetEqControls(bool enabled, bool bypassed, const QString& bypassText,
+    // IFrameIntents.
+    void ShowStatus(StatusPane pane, const QString& text, std::optional<QColor> colour = {}) override;
+    void SetEqCommands(bool enabled, bool bypassed, const QString& bypassText,
                        const QString& resetText) override;
+    void SetStripValue(VolumeRow row, int value) override;
+    void SetStripLabel(VolumeRow row, const QString& text) override;
+    void SetStripMute(VolumeRow row, bool muted) override;
+    std::optional<StripPosition> StripSlider(VolumeRow row, bool output) const override;
+    bool OutputShown() const override;
+    void SetCurrentMode(int mode) override;
+    void SetMicStatus(int mic, const QString& signal, const QString& frequency,
+                      const QString& battery) override;
+    void RefreshTexts() override;
+    void RefreshRecentFiles() override;
+
     // Runs the About box modally.
     void ShowAbout();
     QLabel* UsbPane() const { return m_pUsbPane; }
@@ -57,7 +70,7 @@ private:
     void OnCategoryChanged(int index);
     bool HandleWheel(class QWheelEvent* event);
 
-    CQX7745v13View* m_pView;
+    IViewCommands* m_pCommands;
     CMyMFCRibbonBar* m_pRibbon;
     QMenu* m_pRecentMenu = nullptr;
     QLabel* m_pUsbPane = nullptr;

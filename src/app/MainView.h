@@ -1,81 +1,45 @@
-// The client area below the ribbon: hosts one page, handles the volume strip and the mode and file
-// commands, keeps the status texts, runs the connection timers and shows tray notices.
+// The client area below the ribbon: the page host. It shows one page at a time and owns the tool
+// windows, dispatches the commands the frame hands on through its command table, and holds the
+// shell's parts: the volume strip, the mode and mode-file commands and the connection controller.
+// It reaches the frame only through IFrameIntents.
 #pragma once
 
+#include "app/CommandIds.h"
+#include "app/CommandTable.h"
+#include "app/ConnectionController.h"
+#include "app/ModeCommands.h"
+#include "app/StatusTexts.h"
 #include "app/ToolWindows.h"
+#include "app/ViewCommands.h"
+#include "app/VolumeStrip.h"
 #include "pages/Page.h"
 
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class CConsoleLink;
-class CMyMFCRibbonBar;
-class IFrameServices;
-class QSystemTrayIcon;
+class IFrameIntents;
 
-// Command ids of the ribbon and the status bar.
-enum : int {
-    ID_SLIDER_ECHOVOL = 32806,
-    ID_LABEL_ECHOVOL = 32837,
-    ID_SLIDER_NOISEGATE = 32846,
-    ID_SLIDER_PITCH = 32841,
-    ID_CHK_MUTE1 = 32847,
-    ID_CHK_MUTE2 = 32848,
-    ID_CHK_MUTE3 = 32849,
-    ID_CHK_MUTE4 = 32850,
-    ID_BTN_LANGUAGE = 32805,
-    ID_BTN_RESET = 32811,
-    ID_BTN_REMOTE = 32812,
-    IDC_LOAD_M1 = 32815,
-    IDC_SAVE_M1 = 32819,
-    IDC_RESET_M1 = 32823,
-    IDC_FILE_OPEN = 32827,
-    IDC_FILE_SAVE = 32828,
-    ID_LOAD_OUT = 32900,
-    ID_SAVE_OUT = 32904,
-    ID_MODE_LOAD_FIRST = 32910, // M1..M4 of the load menu
-    ID_MODE_SAVE_FIRST = 32914, // M1..M4 of the save menu
-    ID_BTN_FEATURES = 32887,
-    ID_BTN_INPUT_SOURCE = 32922,
-    ID_PLUG_WINDOW = 32771,
-    ID_FILE_OPEN = 57601,
-    ID_FILE_SAVE = 57603,
-    ID_APP_ABOUT = 57664,
-    ID_APP_EXIT = 57665,
-    ID_STATUS_USB = 120,
-    ID_STATUS_MODE = 121,
-    ID_STATUS_BYPASS = 1121,
-    ID_STATUS_RESET_EQ = 1122,
-};
-
-// The rows of the volume strip.
-enum class VolumeRow { Mic, Effect, Reverb, Echo, Music, Gate, Pitch };
-
-// Wireless-microphone texts.
-QString RfBars(int level);
-QString AfBars(int level);
-QString BatteryBars(int byteValue);
-QString MicChannelFrequency(int channel); // "665.25MHz"
-
-class CQX7745v13View : public QWidget {
+class CQX7745v13View : public QWidget, public IViewCommands {
     Q_OBJECT
 public:
     CQX7745v13View(CConsoleLink* link, QWidget* parent = nullptr);
     ~CQX7745v13View() override;
 
-    void SetFrame(IFrameServices* frame);
+    void SetFrame(IFrameIntents* frame) override;
     CConsoleLink* ConsoleLink() const { return m_pLink; }
     PageState& State() { return m_state; }
     CToolWindows& ToolWindows() { return *m_pTools; }
 
-    // Starts the 250 ms connect timer.
-    void StartConnectTimer();
+    void StartConnectTimer() { m_connection.StartConnectTimer(); }
     // The ribbon command `id` (sliders, check boxes, menus, buttons, status bar).
-    void OnCommand(int id);
+    void OnCommand(int id) override;
+    // Every id the command table dispatches.
+    std::vector<int> CommandIds() const { return m_commands.Ids(); }
 
     // Page hosting.
     CPage* Page() const { return m_pPage; }
@@ -84,20 +48,21 @@ public:
     void ShowPage(int nTemplate, int arg = -1);
     // A page's or the ribbon's request for a page or a tool window; a page's requests arrive queued.
     void OpenPage(int nTemplate, int arg = -1);
+    void OnCategoryShown(Category category) override;
     // Volume strip.
-    void VolumeChanged(VolumeRow row);
+    void VolumeChanged(VolumeRow row) { m_strip.Changed(row); }
     void ToggleMute(VolumeRow row);
-    void StepVolume(VolumeRow row, int delta); // both sliders by delta, then the row's handler
-    int SliderValue(VolumeRow row, bool output) const;
+    void StepVolume(VolumeRow row, int delta) override { m_strip.Step(row, delta); }
+    int SliderValue(VolumeRow row, bool output) const { return m_strip.SliderValue(row, output); }
     void RefreshVolumeStrip();
     void RefreshAll();
     // Memory modes: `fromKey` is the F1..F4 path.
-    void LoadMode(int m);
-    void SaveMode(int m, bool fromKey);
+    void LoadMode(int m) { m_modes.LoadMode(m); }
+    void SaveMode(int m, bool fromKey) { m_modes.SaveMode(m, fromKey); }
     // Mode files.
-    void OpenModeFile();
-    void SaveModeFile();
-    bool OpenModeFilePath(const QString& path); // command line and recent files
+    void OpenModeFile() { m_modes.OpenModeFile(); }
+    void SaveModeFile() { m_modes.SaveModeFile(); }
+    bool OpenModeFilePath(const QString& path) override { return m_modes.OpenModeFilePath(path); }
     // Equaliser of the current page (status bar and the P key).
     void ToggleEqBypass();
     void ResetEq();
@@ -109,15 +74,18 @@ public:
     void OnStoreChanged(uint32_t regions);
     int StatusRefreshCount() const { return m_nStatusRefreshes; }
 
-    // Connection.
-    bool ConnectAttempt(bool fromArrival);
-    void OnDeviceArrival(const QString& path);
-    void OnDeviceRemoval(const QString& path);
-    void OnSyncFinished();
-    bool PollTimerRunning() const { return m_timer3.isActive(); }
+    bool QueryClose(QWidget* parent) override;
+    void CloseToolWindows() override { m_pTools->Destroy(); }
+    CConnection* Connection() override;
 
+    // Connection.
+    bool ConnectAttempt(bool fromArrival) { return m_connection.ConnectAttempt(fromArrival); }
+    void OnDeviceArrival(const QString& path) { m_connection.OnDeviceArrival(path); }
+    void OnDeviceRemoval(const QString& path) { m_connection.OnDeviceRemoval(path); }
+    void OnSyncFinished() { m_connection.OnSyncFinished(); }
+    bool PollTimerRunning() const { return m_connection.PollTimerRunning(); }
     // The last tray notice, for the screenshot mode and tests.
-    QString LastNotice() const { return m_strLastNotice; }
+    QString LastNotice() const { return m_connection.LastNotice(); }
 
 signals:
     // A synchronisation ended and its result was handled (true: store refreshed).
@@ -127,26 +95,18 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void SetRowSliders(VolumeRow row, int value);
-    void SetRowLabels(VolumeRow row);
-    void SetPitchTitle();
-    void ShowTrayNotice(const QString& text, int ms);
-    void ExplainNoConnection();
+    void BuildCommandTable();
     void PlaceCurrentPage();
-    bool OutputActive() const;
-    CMyMFCRibbonBar* Ribbon() const;
+    void OpenPlugWindow();
 
     CConsoleLink* m_pLink;
-    IFrameServices* m_pFrame = nullptr;
+    IFrameIntents* m_pFrame = nullptr;
     PageState m_state;
     std::unique_ptr<CToolWindows> m_pTools;
     QPointer<CPage> m_pPage;
     int m_nStatusRefreshes = 0;
-    QTimer m_timer1; // connect, once
-    QTimer m_timer3; // live poll
-    QTimer m_tray;   // removes the tray icon
-    QSystemTrayIcon* m_pTray = nullptr;
-    QString m_strLastNotice;
-    bool m_bErrorBoxOpen = false;
-    QString m_strUsbWhy[2]; // why a present processor could not be opened, Chinese and English
+    CVolumeStrip m_strip;
+    CModeCommands m_modes;
+    CConnectionController m_connection;
+    CCommandTable m_commands;
 };

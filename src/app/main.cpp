@@ -132,8 +132,8 @@ int main(int argc, char** argv) {
 
     if (parser.isSet(fast))
         SetSettleScale(kFastScale);
-    g_nLanguage =
-        parser.isSet(lang) ? (parser.value(lang) == QLatin1String("en") ? 1 : 0) : ReadLanguageSetting();
+    SetLanguage(parser.isSet(lang) ? (parser.value(lang) == QLatin1String("en") ? 1 : 0)
+                                   : ReadLanguageSetting());
     ResetStoreAtStartup();
 
     CQX7745v13App console;
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
                     target = window;
         }
         if (pageName == QLatin1String("about")) {
-            auto* about = new CAboutDlg(&frame);
+            auto* about = new CAboutDlg(&frame, &link.Conn());
             about->setAttribute(Qt::WA_DeleteOnClose);
             about->show();
             target = about;

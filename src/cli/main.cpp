@@ -277,7 +277,8 @@ int Restore(const Options& o, CConnection& conn, const CAnswerLog& log, const Re
     {
         const CWaitNotice notice(Say("writing the file to the processor", "正在把文件写入处理器"),
                                  [&log, start] { return log.Since(start); });
-        conn.StartWriteAll();
+        // The file's memory mode is stored only by OnSyncFinished, which an unfinished write skips.
+        conn.StartWriteAll(file.nPendingMode);
         conn.WaitSync();
     }
     const CAnswerLog::Mark end = log.Here(link);
@@ -297,7 +298,6 @@ int Restore(const Options& o, CConnection& conn, const CAnswerLog& log, const Re
                   << "\n";
         return kExitDevice;
     }
-    conn.nPendingFileMode = file.nPendingMode;
     if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
         std::cerr << "m7qctl: " << identified.Explain(error) << "\n";
         return kExitDevice;

@@ -89,7 +89,7 @@ public:
     void SetBypass(bool bypass); // redraws when it changes
     QRgb CurveColour() const { return m_rgbCurve; }
     void SetCurveColour(QRgb argb);
-    // Texts follow g_nLanguage; call after a language switch.
+    // Texts follow the current language; call after a language switch.
     void ReloadTexts() { update(); }
 
     // Title of a kind in the current language.

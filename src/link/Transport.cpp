@@ -7,15 +7,6 @@
 #include <cctype>
 #include <utility>
 
-std::atomic<int> g_bPollAllowed{1};
-std::atomic<int> g_bPlugWindowOpen{0};
-std::atomic<int> g_bLinkHealthy{1};
-std::atomic<int> g_bPeakPoll{1};
-
-bool LivePollAllowed() {
-    return g_bPollAllowed && !g_bPlugWindowOpen && g_bLinkHealthy;
-}
-
 namespace {
 thread_local bool t_bPostWrites = false;
 
@@ -122,7 +113,6 @@ bool CUsbLink::Open() {
         }
         DebugText("连接目标设备成功!\n");
         m_bReadThreadEnd = false;
-        g_bLinkHealthy = 1;
         m_bConnected = true;
         if (m_handlers.onOpened)
             m_handlers.onOpened();
@@ -168,7 +158,6 @@ void CUsbLink::ReaderLoop() {
             continue;
         if (n < 0) {
             DebugText("Read Usb Error will return !\n");
-            g_bLinkHealthy = 0;
             m_bReadThreadEnd = true;
             m_replyEvent.Set(); // release a waiting writer at once
             break;

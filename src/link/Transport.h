@@ -50,6 +50,7 @@ public:
     // Clears the live status, stops the reader (waiting at most 1000 ms) and closes the device.
     void Close();
     bool IsOpen() const { return m_bConnected; }
+    // True after a read error, until the link opens again: nothing more goes through it.
     bool ReaderEnded() const { return m_bReadThreadEnd; }
     std::string DevicePath() const;
     // True when a removal names the open device (paths compared without regard to case).
@@ -121,14 +122,3 @@ private:
     std::mutex m_watchMutex;
     std::function<void(const Report&)> m_watch;
 };
-
-// Live-status polling needs three things, kept apart so that one's end does not undo another:
-// no bulk transfer running (cleared and set by the synchronisation worker), no smart-plug window
-// open (set while it is), and a link whose reader has not failed (cleared by the failure, set again
-// when the link opens).
-extern std::atomic<int> g_bPollAllowed;
-extern std::atomic<int> g_bPlugWindowOpen;
-extern std::atomic<int> g_bLinkHealthy;
-bool LivePollAllowed();
-// The user's choice to poll the live status at all.
-extern std::atomic<int> g_bPeakPoll;

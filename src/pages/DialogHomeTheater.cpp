@@ -38,7 +38,7 @@ void Notice(const char* zh, const char* en) {
 }
 
 void Notice(const PlugText& text) {
-    ShowInfoPopup(QString::fromUtf8(text.In(g_nLanguage)), kNoticeMs);
+    ShowInfoPopup(QString::fromUtf8(text.In(Language())), kNoticeMs);
 }
 
 QString PlugLabel(int node) {
@@ -417,8 +417,8 @@ void CDialogZwaveRemoter::Save() {
 // ---- The window -------------------------------------------------------------------------------------
 
 CDialogHomeTheater::CDialogHomeTheater(const PageContext& context, int, QWidget* parent)
-    : CPage(kTemplateHomeTheater, context, parent) {
-    g_bPlugWindowOpen = 1; // the live poll keeps off the link while plugs are managed
+    : CPage(kTemplateHomeTheater, context, parent), m_pollOff(SuspendLivePoll()) {
+    // The live poll keeps off the link while plugs are managed.
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kWindowColor);
     setPalette(pal);
@@ -496,14 +496,12 @@ CDialogHomeTheater::CDialogHomeTheater(const PageContext& context, int, QWidget*
     Refresh();
 }
 
-CDialogHomeTheater::~CDialogHomeTheater() {
-    g_bPlugWindowOpen = 0;
-}
+CDialogHomeTheater::~CDialogHomeTheater() = default;
 
 void CDialogHomeTheater::closeEvent(QCloseEvent* event) {
     // Closing destroys the window; the next opening makes a new one.
     event->accept();
-    g_bPlugWindowOpen = 0;
+    m_pollOff.Release();
     RequestDestroy();
 }
 
@@ -573,7 +571,7 @@ bool CDialogHomeTheater::CheckConnected() {
 }
 
 void CDialogHomeTheater::ShowProgress(const PlugText& text) {
-    RunNested([&] { ShowSyncDialog(QString::fromUtf8(text.In(g_nLanguage))); });
+    RunNested([&] { ShowSyncDialog(QString::fromUtf8(text.In(Language()))); });
 }
 
 void CDialogHomeTheater::OnLoadTimer() {
@@ -616,7 +614,7 @@ void CDialogHomeTheater::StartWait(std::optional<std::chrono::milliseconds> dela
 void CDialogHomeTheater::OnTimer5() {
     const PlugText text = m_op.Text();
     const uint8_t command = m_op.Command();
-    RunNested([&] { RunWaitDialog(QString::fromUtf8(text.In(g_nLanguage)), command); });
+    RunNested([&] { RunWaitDialog(QString::fromUtf8(text.In(Language())), command); });
 }
 
 void CDialogHomeTheater::OnPlugEvent(quint32 w, quint32 l) {
@@ -624,7 +622,7 @@ void CDialogHomeTheater::OnPlugEvent(quint32 w, quint32 l) {
     const PlugReaction r = m_op.OnPlugEvent(w, l, wait != nullptr);
     if (r.bStopTimer)
         m_timer5.stop();
-    auto text = [](const PlugText& t) { return QString::fromUtf8(t.In(g_nLanguage)); };
+    auto text = [](const PlugText& t) { return QString::fromUtf8(t.In(Language())); };
     if (wait) {
         if (r.waitText)
             wait->SetWaitText(text(*r.waitText));

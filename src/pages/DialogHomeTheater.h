@@ -126,6 +126,7 @@ protected:
 
 private:
     void OnLoadTimer();
+    CPollToken m_pollOff;
     void OnTimer5();
     CPlugFlows* Flows() const;
     void ShowProgress(const PlugText& text);

@@ -4,12 +4,14 @@
 // shell.
 #pragma once
 
+#include "sync/PollToken.h"
 #include "ui/Colors.h"
 
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class CConsoleLink;
 class QDialog;
@@ -24,7 +26,7 @@ struct PageState {
 // Everything a page may use from outside itself.
 struct PageContext {
     CConsoleLink* pLink = nullptr; // the device side and its signals; null without one (tests)
-    PageState* pState = nullptr;   // never null for a page the registry made
+    PageState* pState = nullptr;   // never null for a page the registry made; else the page keeps its own
 };
 
 class CPage : public QWidget {
@@ -34,6 +36,8 @@ public:
     int TemplateId() const { return m_nTemplate; }
     const PageContext& Context() const { return m_context; }
     PageState& State() const { return *m_context.pState; }
+    // Keeps the live poll off the link while the token lives; holds nothing without a link.
+    [[nodiscard]] CPollToken SuspendLivePoll() const;
 
     // Reloads every control from the store (after a synchronisation, a file load, a page switch).
     virtual void Refresh() {}
@@ -71,6 +75,7 @@ signals:
 private:
     int m_nTemplate;
     PageContext m_context;
+    std::unique_ptr<PageState> m_pOwnState;
     int m_nModalDepth = 0;
     bool m_bDestroyRequested = false;
 };

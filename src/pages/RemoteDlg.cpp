@@ -211,11 +211,10 @@ const CRemoteDlg::KeyInfo* CRemoteDlg::FindKey(int ctrlId) {
     return nullptr;
 }
 
-CRemoteDlg::CRemoteDlg(const PageContext& context, int, QWidget* parent) : CPage(kTemplate, context, parent) {
+// Live polling would only load the link while the processor listens for the remote.
+CRemoteDlg::CRemoteDlg(const PageContext& context, int, QWidget* parent)
+    : CPage(kTemplate, context, parent), m_pollOff(SuspendLivePoll()) {
     setFixedSize(312, 530);
-    // Live polling would only load the link while the processor listens for the remote.
-    m_bPollWasOn = g_bPeakPoll != 0;
-    g_bPeakPoll = 0;
 
     auto* picture = new CRemotePicture(this);
     picture->setGeometry(6, 6, 300, 470);
@@ -265,17 +264,7 @@ CRemoteDlg::CRemoteDlg(const PageContext& context, int, QWidget* parent) : CPage
     ApplyTexts(this, kTemplate);
 }
 
-CRemoteDlg::~CRemoteDlg() {
-    RestorePolling();
-}
-
-void CRemoteDlg::RestorePolling() {
-    if (m_bPollRestored)
-        return;
-    m_bPollRestored = true;
-    if (m_bPollWasOn)
-        g_bPeakPoll = 1;
-}
+CRemoteDlg::~CRemoteDlg() = default;
 
 void CRemoteDlg::ReloadTexts() {
     ApplyTexts(this, kTemplate);
@@ -284,7 +273,7 @@ void CRemoteDlg::ReloadTexts() {
 
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
-    RestorePolling();
+    m_pollOff.Release();
     RequestDestroy();
 }
 

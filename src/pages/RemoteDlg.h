@@ -91,10 +91,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void RestorePolling();
-
+    CPollToken m_pollOff;
     FileAsk m_ask;
     CRemoteStudyDlg* m_pStudy = nullptr;
-    bool m_bPollWasOn = false;
-    bool m_bPollRestored = false;
 };

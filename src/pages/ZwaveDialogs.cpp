@@ -158,7 +158,7 @@ void CDlgZwaveEdit::ReloadTexts() {
 
 void CDlgZwaveEdit::Confirm() {
     if (!Connected()) {
-        ShowInfoPopup(QString::fromUtf8(kTextConnectFirst.In(g_nLanguage)), 1100);
+        ShowInfoPopup(QString::fromUtf8(kTextConnectFirst.In(Language())), 1100);
         close();
         return;
     }

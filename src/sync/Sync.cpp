@@ -101,7 +101,8 @@ bool CConnection::Connect() {
 void CConnection::StartReadAll() {
     StartWorker(SyncKind::ReadAll);
 }
-void CConnection::StartWriteAll() {
+void CConnection::StartWriteAll(int pendingMode) {
+    m_nPendingFileMode = pendingMode;
     StartWorker(SyncKind::WriteAll);
 }
 
@@ -127,7 +128,7 @@ void CConnection::StartWorker(SyncKind kind, bool bAfterRunning) {
     DebugText("Start thread:SynchronizeData\n");
     m_worker = std::thread([this, kind] {
         ClearLiveStatus();
-        g_bPollAllowed = 0;
+        CPollToken suspended = SuspendPolling();
         for (SyncKind k = kind;; k = SyncKind::ReadAll) {
             if (k == SyncKind::ReadAll) {
                 SettleSleep(timing::kReadAllStart);
@@ -145,7 +146,7 @@ void CConnection::StartWorker(SyncKind kind, bool bAfterRunning) {
         if (IConsoleEvents* sink = GetConsoleEvents())
             sink->OnSyncFinished(static_cast<int>(kind));
         ClearLiveStatus();
-        g_bPollAllowed = 1;
+        suspended.Release();
     });
 }
 
@@ -407,7 +408,7 @@ std::string CConnection::OnSyncFinished() {
     if (!ModelMatches()) {
         error = kTextWrongModel;
     } else if (CmdVersion() == kExpectedCmdVersion) {
-        const int mode = nPendingFileMode.exchange(-1);
+        const int mode = m_nPendingFileMode.exchange(-1);
         if (mode >= 0 && mode < kModeCount) {
             {
                 auto lock = LockStore();
@@ -459,8 +460,12 @@ void CConnection::Recall(uint8_t command, int n) {
     StartReadAll();
 }
 
+bool CConnection::LivePollAllowed() const {
+    return !m_pollGate.Suspended() && !m_link.ReaderEnded();
+}
+
 void CConnection::LivePollTick() {
-    if (LivePollAllowed() && g_bPeakPoll && m_link.IsOpen())
+    if (LivePollAllowed() && m_bPeakPoll && m_link.IsOpen())
         SendCommand(CMD_GET_LIVE);
 }
 

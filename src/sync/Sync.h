@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/Transport.h"
+#include "sync/PollToken.h"
 
 #include <atomic>
 #include <mutex>
@@ -27,7 +28,9 @@ public:
     bool Connect();
     // The bulk transfers, each on its own worker thread; the worker raises OnSyncFinished.
     void StartReadAll();
-    void StartWriteAll();
+    // `pendingMode` 0..3: the memory mode a file named m1..m4 is stored into once it is written
+    // (finished by OnSyncFinished); -1 writes it alone.
+    void StartWriteAll(int pendingMode = -1);
     bool SyncRunning() const { return m_bSyncRunning; }
     // Waits for the current worker (tools and tests).
     void WaitSync();
@@ -40,10 +43,16 @@ public:
     void LoadMode(int n);
     void StoreMode(int n);
     void FactoryMode(int n);
-    // The mode a loaded file named m1..m4 belongs to; set after the load, used at sync end.
-    std::atomic<int> nPendingFileMode{-1};
+    int PendingFileMode() const { return m_nPendingFileMode; }
 
+    // Live polling: a tick asks for the live status when no token is out, the user has not turned
+    // polling off, and the link is open and its reader has not failed.
     void LivePollTick();
+    [[nodiscard]] CPollToken SuspendPolling() { return m_pollGate.Suspend(); }
+    bool LivePollAllowed() const;
+    // The user's choice to poll the live status at all (the About box's "Peak").
+    void SetPeakPoll(bool on) { m_bPeakPoll = on; }
+    bool PeakPoll() const { return m_bPeakPoll; }
     // A device went away; true when it was ours and the link is now closed.
     bool OnRemoval(const std::string& path);
     // The console's own disconnect: CMD_DISCONNECT, then close.
@@ -78,6 +87,9 @@ private:
     };
 
     CUsbLink& m_link;
+    CPollGate m_pollGate;
+    std::atomic<bool> m_bPeakPoll{true};
+    std::atomic<int> m_nPendingFileMode{-1};
     std::thread m_worker;
     std::atomic<bool> m_bSyncRunning{false};
     std::mutex m_workerMutex;        // the running flag and the queued read change together

@@ -12,9 +12,9 @@
 #include <QVariant>
 #include <QWidget>
 
-int g_nLanguage = 0;
-
 namespace {
+
+int g_nLanguage = 0;
 
 constexpr const char* kIdProperty = "m7qCtrlId";
 constexpr const char* kTemplateProperty = "m7qTemplate";
@@ -58,6 +58,22 @@ QString Lookup(int language, const QString& key) {
 }
 
 } // namespace
+
+int Language() {
+    return g_nLanguage;
+}
+
+void SetLanguage(int language) {
+    g_nLanguage = language == 1 ? 1 : 0;
+}
+
+ScopedLanguage::ScopedLanguage(int language) : m_nBefore(Language()) {
+    SetLanguage(language);
+}
+
+ScopedLanguage::~ScopedLanguage() {
+    SetLanguage(m_nBefore);
+}
 
 QString Tr(const char* zh, const char* en) {
     return QString::fromUtf8(g_nLanguage == 1 ? en : zh);

@@ -1,19 +1,32 @@
-// The console's two languages: paired texts chosen by g_nLanguage, and the language files that give
-// every window of a template its caption and control texts by control id.
+// The console's two languages: paired texts chosen by the current language, and the language files
+// that give every window of a template its caption and control texts by control id.
 #pragma once
 
 #include <QString>
 
 class QWidget;
 
-// 0 = Chinese, 1 = English.
-extern int g_nLanguage;
+// The current language, 0 = Chinese, 1 = English: the one place it is kept (UI thread).
+int Language();
+void SetLanguage(int language);
+inline bool IsEnglish() {
+    return Language() == 1;
+}
+
+// Sets the language for its scope and gives the one before back at its end (tests, renders).
+class ScopedLanguage {
+public:
+    explicit ScopedLanguage(int language);
+    ~ScopedLanguage();
+    ScopedLanguage(const ScopedLanguage&) = delete;
+    ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+
+private:
+    int m_nBefore;
+};
 
 // Picks the text of the current language. Both are UTF-8 literals.
 QString Tr(const char* zh, const char* en);
-inline bool IsEnglish() {
-    return g_nLanguage == 1;
-}
 
 // A window's controls keep the numeric id of their template so that the language pass can find them.
 void SetCtrlId(QWidget* widget, int id);
@@ -39,6 +52,6 @@ void ApplyTexts(QWidget* window, int nTemplate);
 void SetWidgetText(QWidget* widget, const QString& text);
 
 // Qt's own texts (the Yes/No/Cancel of message boxes, the file dialogs) in the current language: the
-// Chinese catalogue of Qt is installed while g_nLanguage is 0 and removed for English. Without the
+// Chinese catalogue of Qt is installed while the language is Chinese and removed for English. Without the
 // catalogue on the system Qt's texts stay English.
 void ApplyQtTranslations();

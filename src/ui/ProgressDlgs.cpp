@@ -19,10 +19,18 @@
 
 namespace {
 
-QPointer<QWidget> g_pOwner;
-QPointer<CInfoDlg> g_pInfoDlg;
-QPointer<CSynDlg> g_pSynDlg;
-QPointer<CWaitDlg> g_pWaitDlg;
+// The notices' owner and the one running window of each kind.
+struct ProgressWindows {
+    QPointer<QWidget> owner;
+    QPointer<CInfoDlg> info;
+    QPointer<CSynDlg> sync;
+    QPointer<CWaitDlg> wait;
+};
+
+ProgressWindows& Windows() {
+    static ProgressWindows windows;
+    return windows;
+}
 
 constexpr int kWaitStepMs = 150;
 
@@ -43,10 +51,19 @@ void CentreOn(QWidget* dlg, QWidget* owner) {
 } // namespace
 
 void SetNoticeOwner(QWidget* owner) {
-    g_pOwner = owner;
+    Windows().owner = owner;
 }
 QWidget* NoticeOwner() {
-    return g_pOwner;
+    return Windows().owner;
+}
+
+ScopedNotices::ScopedNotices(QWidget* owner) : m_pBefore(Windows().owner) {
+    Windows().owner = owner;
+}
+
+ScopedNotices::~ScopedNotices() {
+    delete Windows().info.data();
+    Windows().owner = m_pBefore;
 }
 
 CInfoDlg::CInfoDlg(QWidget* owner) : QDialog(owner) {
@@ -98,13 +115,13 @@ QString CInfoDlg::Text() const {
 }
 
 void ShowInfoPopup(const QString& text, int ms) {
-    if (!g_pInfoDlg)
-        g_pInfoDlg = new CInfoDlg(g_pOwner);
-    g_pInfoDlg->ShowText(text, ms);
+    if (!Windows().info)
+        Windows().info = new CInfoDlg(Windows().owner);
+    Windows().info->ShowText(text, ms);
 }
 
 CInfoDlg* InfoDlg() {
-    return g_pInfoDlg;
+    return Windows().info;
 }
 
 CSynDlg::CSynDlg(const QString& text, QWidget* owner) : QDialog(owner) {
@@ -136,33 +153,34 @@ QString CSynDlg::Text() const {
 }
 
 void ShowSyncDialog(const QString& text) {
-    if (g_pSynDlg) {
-        g_pSynDlg->show();
+    if (Windows().sync) {
+        Windows().sync->show();
         return;
     }
-    auto* dlg = new CSynDlg(text, g_pOwner);
-    g_pSynDlg = dlg;
+    auto* dlg = new CSynDlg(text, Windows().owner);
+    Windows().sync = dlg;
     dlg->exec();
     const bool timedOut = dlg->TimedOut();
     delete dlg;
-    g_pSynDlg = nullptr;
+    Windows().sync = nullptr;
     if (timedOut) {
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8("错误"),
-                        QString::fromUtf8("发生错误，与设备数据同步超时……"), QMessageBox::Ok, g_pOwner);
+                        QString::fromUtf8("发生错误，与设备数据同步超时……"), QMessageBox::Ok,
+                        Windows().owner);
         box.exec();
     }
 }
 
 void CloseSyncDialog() {
-    if (g_pSynDlg)
-        g_pSynDlg->accept();
+    if (Windows().sync)
+        Windows().sync->accept();
 }
 
 bool SyncDialogRunning() {
-    return !g_pSynDlg.isNull();
+    return !Windows().sync.isNull();
 }
 CSynDlg* SyncDlg() {
-    return g_pSynDlg;
+    return Windows().sync;
 }
 
 CWaitDlg::CWaitDlg(const QString& text, uint8_t command, QWidget* owner)
@@ -240,17 +258,17 @@ void CWaitDlg::Abort() {
 }
 
 void RunWaitDialog(const QString& text, uint8_t command) {
-    if (g_pWaitDlg) {
-        g_pWaitDlg->RestartTimers();
+    if (Windows().wait) {
+        Windows().wait->RestartTimers();
         return;
     }
-    auto* dlg = new CWaitDlg(text, command, g_pOwner);
-    g_pWaitDlg = dlg;
+    auto* dlg = new CWaitDlg(text, command, Windows().owner);
+    Windows().wait = dlg;
     dlg->exec();
     delete dlg;
-    g_pWaitDlg = nullptr;
+    Windows().wait = nullptr;
 }
 
 CWaitDlg* WaitDlg() {
-    return g_pWaitDlg;
+    return Windows().wait;
 }

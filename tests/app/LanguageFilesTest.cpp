@@ -311,9 +311,6 @@ TEST(LanguageFiles, MissingEntriesAreEmpty) {
 
 class ApplyTextsTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_nSaved = g_nLanguage; }
-    void TearDown() override { g_nLanguage = m_nSaved; }
-
     template <class W> W* Add(QWidget* parent, int id, const char* text) {
         auto* w = new W(QString::fromUtf8(text), parent);
         if (parent->layout())
@@ -323,7 +320,7 @@ protected:
     }
 
 private:
-    int m_nSaved = 0;
+    const ScopedLanguage m_language{Language()}; // the tests switch freely; the language before comes back
 };
 
 TEST_F(ApplyTextsTest, SetsCaptionAndControlsAndLeavesTheRestAlone) {
@@ -340,7 +337,7 @@ TEST_F(ApplyTextsTest, SetsCaptionAndControlsAndLeavesTheRestAlone) {
     auto* twoLines = Add<QLabel>(&window, 1239, "主音量和\n输入源：");
     auto* noId = new QLabel("free", &window);
 
-    g_nLanguage = 1;
+    SetLanguage(1);
     ApplyTexts(&window, 335);
     EXPECT_EQ(S(window.windowTitle()), "Machine Set");
     EXPECT_EQ(S(startVol->title()), "Start vol");
@@ -352,7 +349,7 @@ TEST_F(ApplyTextsTest, SetsCaptionAndControlsAndLeavesTheRestAlone) {
     EXPECT_EQ(S(twoLines->text()), "主音量和\n输入源：");
     EXPECT_EQ(S(noId->text()), "free");
 
-    g_nLanguage = 0;
+    SetLanguage(0);
     ApplyTexts(&window, 335);
     EXPECT_EQ(S(window.windowTitle()), "机器设置");
     EXPECT_EQ(S(startVol->title()), "开机音量");
@@ -373,7 +370,7 @@ TEST_F(ApplyTextsTest, AChildDialogWithItsOwnTemplateKeepsItsTexts) {
     SetTemplateId(&child, 481);
     new QVBoxLayout(&child);
     auto* inner = Add<QPushButton>(&child, 1005, "inner");
-    g_nLanguage = 1;
+    SetLanguage(1);
     ApplyTexts(&window, 479);
     EXPECT_EQ(S(outer->text()), "All on");
     EXPECT_EQ(S(inner->text()), "inner");
@@ -389,10 +386,10 @@ TEST_F(ApplyTextsTest, EmptyOrMissingEnglishEntriesKeepTheChineseText) {
     dimmer.setWindowTitle(QString::fromUtf8("电压控制: 开关1"));
     auto* warning = Add<QLabel>(&dimmer, 1238, "");
     auto* adjustable = Add<QLabel>(&dimmer, 1239, "");
-    g_nLanguage = 0;
+    SetLanguage(0);
     ApplyTexts(&dimmer, 484);
     EXPECT_EQ(S(adjustable->text()), "请您确保此插座上的设备允许调节电压");
-    g_nLanguage = 1;
+    SetLanguage(1);
     ApplyTexts(&dimmer, 484);
     EXPECT_EQ(S(warning->text()), "Be sure work voltage of your device is adjustable.");
     EXPECT_EQ(S(adjustable->text()), "请您确保此插座上的设备允许调节电压");
@@ -402,9 +399,9 @@ TEST_F(ApplyTextsTest, EmptyOrMissingEnglishEntriesKeepTheChineseText) {
     QWidget comp;
     auto* ch5 = Add<QPushButton>(&comp, 1076, "");
     auto* ch6 = Add<QPushButton>(&comp, 1077, "");
-    g_nLanguage = 0;
+    SetLanguage(0);
     ApplyTexts(&comp, 346);
-    g_nLanguage = 1;
+    SetLanguage(1);
     ApplyTexts(&comp, 346);
     EXPECT_EQ(S(ch5->text()), "Top");
     EXPECT_EQ(S(ch6->text()), "通道6");

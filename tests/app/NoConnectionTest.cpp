@@ -28,7 +28,7 @@ void Write(const QString& root, const std::string& relative, const std::string& 
 
 TEST(NoConnectionTest, APresentProcessorThatCannotBeOpenedSaysWhy) {
     FreshStore();
-    g_nLanguage = 0;
+    SetLanguage(0);
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     Write(root.path(), "sys/class/hidraw/hidraw3/device/uevent", "HID_ID=0003:00002010:00001031\n");
@@ -64,7 +64,7 @@ TEST(NoConnectionTest, APresentProcessorThatCannotBeOpenedSaysWhy) {
         // Another arrival with nothing new asks nothing; the pane follows the language.
         view->OnDeviceArrival(QString());
         EXPECT_EQ(asked.size(), 1);
-        g_nLanguage = 1;
+        SetLanguage(1);
         view->UpdateCommandUI();
         EXPECT_EQ(frame.UsbPane()->text(),
                   QStringLiteral("USB:Disconnected — no permission for /dev/hidraw3"));
@@ -77,5 +77,5 @@ TEST(NoConnectionTest, APresentProcessorThatCannotBeOpenedSaysWhy) {
     }
     SetPromptHooks({});
     SetHostDoctorSystem(nullptr);
-    g_nLanguage = 0;
+    SetLanguage(0);
 }

@@ -49,6 +49,7 @@
 #include <QToolButton>
 
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -76,7 +77,6 @@ class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FreshStore();
-        g_nLanguage = 0;
         UserSettings().clear();
         SetSettleScale(0.02);
         PromptHooks hooks;
@@ -103,18 +103,16 @@ protected:
         view = new CQX7745v13View(link.get());
         frame = std::make_unique<CMainFrame>(view);
         app.SetMainWindow(frame.get(), view);
-        SetNoticeOwner(frame.get());
+        notices.emplace(frame.get());
         view->RefreshVolumeStrip();
     }
     void TearDown() override {
-        if (InfoDlg())
-            delete InfoDlg();
+        notices.reset();
         frame.reset();
         link.reset();
         SetLink(nullptr);
         SetPromptHooks({});
         SetSettleScale(1.0);
-        g_nLanguage = 0;
     }
     // Captures the writes of the next steps without a device.
     void Record() { SetLink(&rec); }
@@ -161,6 +159,8 @@ protected:
     QStringList asked;
     QList<QMessageBox::StandardButton> answers;
     QString nextFile, fileDefault;
+    std::optional<ScopedNotices> notices; // the frame is their owner; a notice left open goes
+    const ScopedLanguage m_language{0};   // last: as if set after the members, restored before them
 };
 
 // ---- Volume strip ---------------------------------------------------------------------------------
@@ -215,7 +215,7 @@ TEST_F(ShellTest, LabelsUseTheirWidthsAndThePitchGoesToBothPanelTitles) {
     EXPECT_EQ(frame->Ribbon()->Category(1)->Panel(5)->Title(), QString::fromUtf8("音乐变调:-3"));
     El<QSlider>(32841)->setValue(0);
     EXPECT_EQ(frame->Ribbon()->Category(0)->Panel(5)->Title(), QString::fromUtf8("音乐变调:+0"));
-    g_nLanguage = 1;
+    SetLanguage(1);
     El<QSlider>(32846)->setValue(42);
     EXPECT_EQ(Text(32842), QStringLiteral("Noisegate:     42"));
     El<QSlider>(32829)->setValue(5); // above the maximum of 0: back to 0
@@ -232,7 +232,7 @@ TEST_F(ShellTest, MicrophoneAboveTheMaximumIsClampedWithANoticeBeforeMachineSett
     EXPECT_EQ(Notice(), QString::fromUtf8("不能超过最大话筒音量!"));
 
     g_Status.byMachine[6] = 40;
-    g_nLanguage = 1;
+    SetLanguage(1);
     rec.Clear();
     El<QSlider>(32831)->setValue(60);
     EXPECT_EQ(g_Param.nSetting[SET_MUSIC_VOLUME], 40);
@@ -462,7 +462,7 @@ TEST_F(ShellTest, TheLanguageToggleSwitchesTextsAndPersistsOneThenZero) {
     CMyMFCRibbonBar* ribbon = frame->Ribbon();
     EXPECT_EQ(ribbon->Category(0)->Title(), QString::fromUtf8("输入控制"));
     frame->Ribbon()->ElementAs<QAbstractButton>(ID_BTN_LANGUAGE)->click();
-    EXPECT_EQ(g_nLanguage, 1);
+    EXPECT_EQ(Language(), 1);
     EXPECT_EQ(UserSettings().value(QStringLiteral("language")).toInt(), 1);
     EXPECT_EQ(ribbon->Category(0)->Title(), QStringLiteral("Input"));
     EXPECT_EQ(ribbon->Category(1)->Title(), QStringLiteral("Output"));
@@ -471,7 +471,7 @@ TEST_F(ShellTest, TheLanguageToggleSwitchesTextsAndPersistsOneThenZero) {
     EXPECT_EQ(Text(ID_BTN_REMOTE), QStringLiteral("Remote control"));
     EXPECT_EQ(frame->UsbPane()->text(), QStringLiteral("USB:Disconnected"));
     frame->Ribbon()->ElementAs<QAbstractButton>(ID_BTN_LANGUAGE)->click();
-    EXPECT_EQ(g_nLanguage, 0);
+    EXPECT_EQ(Language(), 0);
     EXPECT_EQ(UserSettings().value(QStringLiteral("language")).toInt(), 0);
     EXPECT_EQ(ribbon->Category(0)->Title(), QString::fromUtf8("输入控制"));
     EXPECT_EQ(ribbon->Category(0)->Panel(1)->Title(), QString::fromUtf8("效果总音量"));
@@ -481,7 +481,7 @@ TEST_F(ShellTest, TheLanguageToggleSwitchesTextsAndPersistsOneThenZero) {
 TEST_F(ShellTest, StartingInEnglishBuildsTheRibbonTitlesThatTwoTogglesThenRename) {
     frame.reset();
     link.reset();
-    g_nLanguage = 1;
+    SetLanguage(1);
     Build();
     CMyMFCRibbonBar* ribbon = frame->Ribbon();
     EXPECT_EQ(ribbon->Category(0)->Title(), QStringLiteral("Input"));
@@ -504,10 +504,10 @@ TEST_F(ShellTest, StatusPanesWhileDisconnectedAndConnected) {
     EXPECT_EQ(frame->UsbPane()->palette().color(QPalette::WindowText), QColor(0, 150, 0));
     g_Param.nCurMode = 2;
     SetU16(g_Device.szModeName[2], u"Party");
-    g_nLanguage = 1;
+    SetLanguage(1);
     view->UpdateCommandUI();
     EXPECT_EQ(frame->ModePane()->text(), QStringLiteral("Current Mode:Mode3[Party]"));
-    g_nLanguage = 0;
+    SetLanguage(0);
     view->UpdateCommandUI();
     EXPECT_EQ(frame->ModePane()->text(), QString::fromUtf8("当前模式:模式三[Party]"));
     // The mode menus check the current mode.
@@ -572,7 +572,7 @@ TEST_F(ShellTest, LoadingAModeAsksOnlyWhenModified) {
 TEST_F(ShellTest, SavingToAModeAsksAndStoresOnlyOnYes) {
     ASSERT_TRUE(Connect());
     g_Param.bModified = 1;
-    g_nLanguage = 1;
+    SetLanguage(1);
     answers = {QMessageBox::No};
     QTest::keyClick(frame.get(), Qt::Key_F2, Qt::ControlModifier);
     ASSERT_EQ(asked.size(), 1);
@@ -592,7 +592,7 @@ TEST_F(ShellTest, SavingToAModeAsksAndStoresOnlyOnYes) {
 }
 
 TEST_F(ShellTest, ModeAndFileCommandsNeedAConnection) {
-    g_nLanguage = 1;
+    SetLanguage(1);
     view->OnCommand(IDC_FILE_OPEN);
     EXPECT_EQ(Notice(), QStringLiteral("Please connect device!"));
     view->LoadMode(0);
@@ -899,7 +899,7 @@ TEST_F(ShellTest, ConnectAndRemovalShowTheirNoticesAndOnlyOurDeviceClosesTheLink
     EXPECT_TRUE(view->PollTimerRunning());
     view->OnDeviceRemoval(QStringLiteral("/dev/hidraw-someone-else"));
     EXPECT_TRUE(link->Link().IsOpen());
-    g_nLanguage = 1;
+    SetLanguage(1);
     view->OnDeviceRemoval(QString::fromStdString(link->Link().DevicePath()).toUpper());
     EXPECT_FALSE(link->Link().IsOpen());
     EXPECT_FALSE(view->PollTimerRunning());
@@ -928,7 +928,7 @@ TEST_F(ShellTest, AClickOnTheTrayIconTakesItAway) {
 
 TEST_F(ShellTest, TheAboutBoxShowsVersionsOnlyWhenConnectedAndHidesPeakUntilCtrlShiftF11) {
     {
-        CAboutDlg about;
+        CAboutDlg about(nullptr, &link->Conn());
         EXPECT_TRUE(about.McuLine()->isHidden());
         EXPECT_TRUE(about.DspLine()->isHidden());
         EXPECT_TRUE(about.PeakBox()->isHidden());
@@ -936,9 +936,9 @@ TEST_F(ShellTest, TheAboutBoxShowsVersionsOnlyWhenConnectedAndHidesPeakUntilCtrl
         EXPECT_FALSE(about.PeakBox()->isHidden());
         EXPECT_FALSE(about.ModuleLine()->isHidden());
         about.PeakBox()->setChecked(false);
-        EXPECT_EQ(g_bPeakPoll.load(), 0);
+        EXPECT_FALSE(link->Conn().PeakPoll());
         about.PeakBox()->setChecked(true);
-        EXPECT_EQ(g_bPeakPoll.load(), 1);
+        EXPECT_TRUE(link->Conn().PeakPoll());
     }
     ASSERT_TRUE(Connect());
     CAboutDlg about;
@@ -970,7 +970,7 @@ TEST_F(ShellTest, NoticesReplaceEachOtherAndTheSyncDialogSpeaksBothLanguages) {
     EXPECT_LE(InfoDlg()->RemainingMs(), 1100);
     CSynDlg zh(QString(), nullptr);
     EXPECT_EQ(zh.Text(), QString::fromUtf8("当前正在与机器同步数据,请稍候......"));
-    g_nLanguage = 1;
+    SetLanguage(1);
     CSynDlg en(QString(), nullptr);
     EXPECT_EQ(en.Text(), QString::fromUtf8("Please wait a moment……"));
 }
@@ -992,7 +992,6 @@ TEST_F(ShellTest, AbortingAnInclusionSendsTheStopRequest) {
 
 TEST_F(ShellTest, ToolWindowsOpenFromTheRibbonAndF7AndGoOnDeviceArrival) {
     ASSERT_TRUE(Connect());
-    g_bPeakPoll = 1;
     view->OnCommand(ID_BTN_FEATURES);
     view->OnCommand(ID_BTN_INPUT_SOURCE);
     view->OnCommand(ID_BTN_REMOTE);
@@ -1003,7 +1002,7 @@ TEST_F(ShellTest, ToolWindowsOpenFromTheRibbonAndF7AndGoOnDeviceArrival) {
         EXPECT_TRUE(window->isVisible()) << t;
         EXPECT_TRUE(window->isWindow()) << t;
     }
-    EXPECT_EQ(g_bPeakPoll, 0); // the remote window holds the live poll off
+    EXPECT_FALSE(link->Conn().LivePollAllowed()); // the remote window holds the live poll off
     // Opening again shows the same window.
     CPage* features = view->ToolWindows().Window(kTemplateFeatures);
     features->hide();
@@ -1016,7 +1015,7 @@ TEST_F(ShellTest, ToolWindowsOpenFromTheRibbonAndF7AndGoOnDeviceArrival) {
     view->ToolWindows().Destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(remote.isNull());
-    EXPECT_EQ(g_bPeakPoll, 1);
+    EXPECT_TRUE(link->Conn().LivePollAllowed());
 }
 
 TEST_F(ShellTest, VolumeStripEnforcesTheMaximumOnlyOnceApplied) {

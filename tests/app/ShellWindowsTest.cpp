@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <optional>
+
 namespace {
 
 constexpr int kToolWindows[] = {kTemplateFeatures, kTemplateMusicInput, kTemplateMachine, kTemplateRemote,
@@ -34,7 +36,6 @@ class ShellWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FreshStore();
-        g_nLanguage = 0;
         SetSettleScale(0.02);
         PromptHooks hooks;
         hooks.ask = [](QMessageBox::Icon, const QString&, const QString&, QMessageBox::StandardButtons) {
@@ -53,14 +54,13 @@ protected:
         view = new CQX7745v13View(link.get());
         frame = std::make_unique<CMainFrame>(view);
         app.SetMainWindow(frame.get(), view);
-        SetNoticeOwner(frame.get());
+        notices.emplace(frame.get());
         view->RefreshVolumeStrip();
         frame->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
     }
     void TearDown() override {
-        if (InfoDlg())
-            delete InfoDlg();
+        notices.reset();
         frame.reset();
         link.reset();
         SetLink(nullptr);
@@ -83,6 +83,8 @@ protected:
     CQX7745v13View* view = nullptr;
     std::unique_ptr<CMainFrame> frame;
     int micWhenAsked = -1;
+    std::optional<ScopedNotices> notices; // the frame is their owner; a notice left open goes
+    const ScopedLanguage m_language{0};   // last: as if set after the members, restored before them
 };
 
 TEST_F(ShellWindowsTest, TheFirstLetterAfterF7OrAClosedDialogIsAShortcut) {
@@ -139,7 +141,7 @@ TEST_F(ShellWindowsTest, CtrlSLowersTheMicrophoneThenOpensTheSaveDialog) {
 }
 
 TEST_F(ShellWindowsTest, ANoticeShownAgainFitsItsLongerText) {
-    g_nLanguage = 1;
+    SetLanguage(1);
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     // Without a device both maximums are 0: W and Q each say so, the second text the longer.

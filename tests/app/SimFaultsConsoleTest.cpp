@@ -30,6 +30,7 @@
 
 #include <fstream>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -37,8 +38,6 @@ class SimFaultsConsoleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FreshStore();
-        g_nLanguage = 1;
-        g_bPeakPoll = 1;
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("M7Q V1.0")).clear();
         SetSettleScale(0.02);
         PromptHooks hooks;
@@ -60,17 +59,15 @@ protected:
         });
         view = new CQX7745v13View(link.get());
         frame = std::make_unique<CMainFrame>(view);
-        SetNoticeOwner(frame.get());
+        notices.emplace(frame.get());
     }
     void TearDown() override {
-        if (InfoDlg())
-            delete InfoDlg();
+        notices.reset();
         frame.reset();
         link.reset();
         SetLink(nullptr);
         SetPromptHooks({});
         SetSettleScale(1.0);
-        g_nLanguage = 0;
     }
     void Faults(const std::string& list) {
         SimFaults f;
@@ -93,6 +90,8 @@ protected:
     QStringList asked;
     QString nextFile;
     int fileDialogs = 0;
+    std::optional<ScopedNotices> notices; // the frame is their owner; a notice left open goes
+    const ScopedLanguage m_language{1};   // last: as if set after the members, restored before them
 };
 
 TEST_F(SimFaultsConsoleTest, ThePulledCableIsARemovalAndItsReturnAnArrivalThatSynchronisesAgain) {

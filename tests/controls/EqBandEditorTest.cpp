@@ -65,7 +65,6 @@ class EqBandEditorTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        g_nLanguage = 0;
         CEqBandEditor::SetCopiedEq(-1);
         host = std::make_unique<QWidget>();
         host->resize(900, 300);
@@ -76,7 +75,6 @@ protected:
     }
     void TearDown() override {
         host.reset();
-        g_nLanguage = 0;
         CEqBandEditor::SetCopiedEq(-1);
         StoreTest::TearDown();
     }
@@ -106,6 +104,7 @@ protected:
     std::unique_ptr<QWidget> host;
     CEqPanel* panel = nullptr;
     CEqBandEditor* editor = nullptr;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 } // namespace
@@ -658,7 +657,7 @@ TEST_F(EqBandEditorTest, PickBandOnASevenBandPage) {
 
 TEST_F(EqBandEditorTest, TextsFollowTheLanguage) {
     PutRecord(ADDR_EQ_MUSIC, 0.0f, 31, 1.41f, EQ_PEQ);
-    g_nLanguage = 1;
+    SetLanguage(1);
     editor->ReloadTexts();
     Use(kMusic, 10, EQ_HS);
     QTableWidget* grid = editor->Grid();
@@ -674,7 +673,7 @@ TEST_F(EqBandEditorTest, TextsFollowTheLanguage) {
     EXPECT_TRUE(Sent().empty());
     editor->OnGridEditEnd(0, 1, "OFF");
     EXPECT_EQ(panel->GetBand(0)->nType, EQ_OFF);
-    g_nLanguage = 0;
+    SetLanguage(0);
     editor->ReloadTexts();
     EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "增益");
     EXPECT_EQ(qobject_cast<QGroupBox*>(FindCtrl(editor, 1202))->title(), "Q值");

@@ -26,7 +26,6 @@ struct Sent {
 class EqPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_nLanguage = 1;
         panel.resize(1000, 420);
         QObject::connect(&panel, &CEqPanel::EqBandChanged, [this](EqBand* b, int i) {
             EXPECT_EQ(b, panel.GetBand(i));
@@ -43,7 +42,6 @@ protected:
             sent.push_back({WM_EQ_COPY_PASTE, paste, kind, 0, 0, 0, 0});
         });
     }
-    void TearDown() override { g_nLanguage = 0; }
 
     // Client point of a band's handle centre, computed from its values.
     QPoint Handle(int band) const {
@@ -88,6 +86,7 @@ protected:
     CEqPanel panel;
     std::vector<Sent> sent;
     QStringList menuTexts;
+    const ScopedLanguage m_language{1}; // last: as if set after the members, restored before them
 };
 
 TEST_F(EqPanelTest, PlotAreaAndCoordinateMappingAtItsEnds) {
@@ -272,7 +271,7 @@ TEST_F(EqPanelTest, RightClickOnBandOffersTypesAndAppliesOne) {
     ASSERT_EQ(sent.size(), 3u); // press, release, type
     EXPECT_EQ(sent[2].nType, EQ_HS);
 
-    g_nLanguage = 0;
+    SetLanguage(0);
     sent.clear();
     AnswerMenu(0);
     QTest::mouseClick(&panel, Qt::RightButton, {}, Handle(5));
@@ -293,7 +292,7 @@ TEST_F(EqPanelTest, RightClickOnEmptySpotCopiesOrPastes) {
     EXPECT_EQ(sent[0].nParam, 1);
     EXPECT_EQ(sent[0].nKind, EQ_REVERB_B);
 
-    g_nLanguage = 0;
+    SetLanguage(0);
     AnswerMenu(ID_EQ_COPY);
     QTest::mouseClick(&panel, Qt::RightButton, {}, QPoint(500, 60));
     EXPECT_EQ(menuTexts,
@@ -514,7 +513,7 @@ TEST_F(EqPanelTest, DigitKeysPickBandsThatExist) {
 TEST_F(EqPanelTest, TitlesFollowKindAndLanguage) {
     EXPECT_EQ(CEqPanel::KindTitle(EQ_ECHO_B), "Echo B EQ");
     EXPECT_EQ(CEqPanel::KindTitle(EQ_OUT8), "CH8 EQ");
-    g_nLanguage = 0;
+    SetLanguage(0);
     EXPECT_EQ(CEqPanel::KindTitle(EQ_REVERB_A), "混响A均衡");
     EXPECT_EQ(CEqPanel::KindTitle(EQ_OUT1), "通道1均衡");
     EXPECT_EQ(CEqPanel::KindTitle(15), "");

@@ -32,12 +32,12 @@ protected:
             sent.push_back({true, id, x, y});
         });
     }
-    void TearDown() override { g_nLanguage = 0; }
 
     QPoint Centre(int item) const { return QPoint(panel.Item(item)->nPx, panel.Item(item)->nPy); }
 
     CSSVolumePanel panel;
     std::vector<Sent> sent;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 QStringList Labels(const std::vector<CSSVolumePanel::GridLine>& lines) {
@@ -130,16 +130,16 @@ TEST(SSVolumePanelNames, SpeakersAndRolesByNumberEmptyOutsideTheirRange) {
     }
     EXPECT_EQ(CSSVolumePanel::SpeakerRole(0), -1);
 
-    g_nLanguage = 0;
+    SetLanguage(0);
     EXPECT_EQ(CSSVolumePanel::RoleName(4), QString::fromUtf8("超低"));
     EXPECT_EQ(CSSVolumePanel::RoleName(5), QString::fromUtf8("中置"));
-    g_nLanguage = 1;
+    SetLanguage(1);
     EXPECT_EQ(CSSVolumePanel::RoleName(4), "CH-SUB");
     EXPECT_EQ(CSSVolumePanel::RoleName(7), "CH-SR");
     for (int role : {-1, 8, 9, 255, -2147483647}) {
         EXPECT_TRUE(CSSVolumePanel::RoleName(role).isEmpty()) << role;
     }
-    g_nLanguage = 0;
+    SetLanguage(0);
 }
 
 TEST_F(SSVolumePanelTest, ItemsArePlacedFromTheirMetresAndTheRoom) {

@@ -28,7 +28,6 @@ class AutoEqDlgTest : public TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        g_nLanguage = 1;
         PromptHooks hooks;
         hooks.file = [this](bool save, const QString&) {
             ++nFileDialogs;
@@ -43,7 +42,6 @@ protected:
     }
     void TearDown() override {
         SetPromptHooks({});
-        g_nLanguage = 0;
         TempDirTest::TearDown();
     }
     // A room with three modes, 1/48 octave, as a measurement program's text export.
@@ -67,6 +65,7 @@ protected:
     QString answer;
     int nFileDialogs = 0;
     QStringList boxes;
+    const ScopedLanguage m_language{1}; // last: as if set after the members, restored before them
 };
 
 } // namespace

@@ -16,7 +16,6 @@ class CloudnessDlgTest : public StoreTest {
 protected:
     void TearDown() override {
         dlg.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open() {
@@ -32,6 +31,7 @@ protected:
         SetSlotFloatBits(slot, v);
     }
     std::unique_ptr<CloudnessDlg> dlg;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(CloudnessDlgTest, BoostGainIsStoredAndSentAndShownAgain) {
@@ -217,11 +217,11 @@ TEST_F(CloudnessDlgTest, GarbledBoostBytesShowWithoutUndefinedConversions) {
 
 TEST_F(CloudnessDlgTest, TextsInBothLanguages) {
     Open();
-    g_nLanguage = 1;
+    SetLanguage(1);
     dlg->ReloadTexts();
     EXPECT_EQ(dlg->windowTitle(), "Features");
     EXPECT_EQ(Ctrl<QCheckBox>(dlg.get(), CloudnessDlg::IDC_COMP_ON)->text(), "ON");
-    g_nLanguage = 0;
+    SetLanguage(0);
     dlg->ReloadTexts();
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("特色功能"));
     EXPECT_EQ(TextOf(dlg.get(), 1133), QString::fromUtf8("超低比例"));

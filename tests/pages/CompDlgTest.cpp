@@ -20,14 +20,12 @@ class CompDlgTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        g_nLanguage = 1;
         for (int c = 0; c < kOutputChannels; ++c)
             StoreAndSendComp(c, CompValues{-20.0f, 2.0f, 10.0f, 100.0f});
         link.Clear();
     }
     void TearDown() override {
         page.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open() {
@@ -49,6 +47,7 @@ protected:
 
     PageState state;
     std::unique_ptr<CCompDlg> page;
+    const ScopedLanguage m_language{1}; // last: as if set after the members, restored before them
 };
 
 TEST_F(CompDlgTest, RatioSliderSendsTheChosenChannelOnly) {
@@ -119,7 +118,7 @@ TEST_F(CompDlgTest, ListNamesFollowTheLanguageAndKeepTheSelection) {
     EXPECT_EQ(button(1077), QString::fromUtf8("通道6"));
     EXPECT_EQ(button(1079), QString::fromUtf8("通道8"));
     EXPECT_EQ(button(1073), "Location");
-    g_nLanguage = 0;
+    SetLanguage(0);
     page->ReloadTexts();
     EXPECT_EQ(list->itemText(7), QString::fromUtf8("通道8"));
     EXPECT_EQ(list->currentIndex(), 6);

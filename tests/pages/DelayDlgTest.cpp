@@ -64,10 +64,7 @@ bool ShowsWholeText(QLineEdit* edit) {
 
 class DelayDlgTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        g_nLanguage = 0;
-    }
+    void SetUp() override { StoreTest::SetUp(); }
     void TearDown() override {
         page.reset();
         StoreTest::TearDown();
@@ -97,6 +94,7 @@ protected:
 
     PageState state;
     std::unique_ptr<CDelayDlg> page;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(DelayDlgTest, TypedDelayIsHeldToItsRangeBeforeItIsShownStoredAndSent) {
@@ -140,7 +138,7 @@ TEST_F(DelayDlgTest, TypedDelayIsHeldToItsRangeBeforeItIsShownStoredAndSent) {
 TEST_F(DelayDlgTest, EveryBoxShowsItsWholeValueUpTo100MsInBothLanguages) {
     for (int lang : {0, 1}) {
         SCOPED_TRACE(lang);
-        g_nLanguage = lang;
+        SetLanguage(lang);
         for (int c = 0; c < kOutputChannels; ++c)
             StoreDelay(c, c % 2 ? 38.8f : 100.0f);
         Open();

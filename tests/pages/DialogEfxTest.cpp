@@ -40,18 +40,13 @@ void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons butto
 
 class EffectParamsTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        g_nLanguage = 0;
-    }
-    void TearDown() override {
-        g_nLanguage = 0;
-        StoreTest::TearDown();
-    }
+    void SetUp() override { StoreTest::SetUp(); }
+    void TearDown() override { StoreTest::TearDown(); }
     void StoreFloat(int slot, float v) {
         auto lock = LockStore();
         SetSlotFloatBits(slot, v);
     }
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(EffectParamsTest, ShortEchoTimesTakeTheReverbPredelayOfTheSameSetAlong) {
@@ -139,7 +134,7 @@ TEST_F(EffectParamsTest, ValueTextsInBothLanguages) {
     EXPECT_EQ(FormatEffectValue(EFFECT_SHIFT, 1), QString::fromUtf8("关闭"));
     EXPECT_EQ(FormatEffectValue(EFFECT_SHIFT, 0), QString::fromUtf8("关闭"));
     EXPECT_EQ(EffectRowName(EFFECT_ECHO_START), QString::fromUtf8("回声起始音量"));
-    g_nLanguage = 1;
+    SetLanguage(1);
     EXPECT_EQ(FormatEffectValue(EFFECT_SHIFT, 1), "Off");
     EXPECT_EQ(FormatEffectValue(EFFECT_SHIFT, 0), "Off");
     EXPECT_EQ(EffectRowName(EFFECT_ECHO_DECAY), "Echo Vol Decay");
@@ -170,7 +165,7 @@ TEST_F(EffectParamsTest, MutedEffectsWarnForANonZeroLevelOnly) {
     SetEffectParam(1, EFFECT_REVERB_LEVEL, 1);
     EXPECT_EQ(notice(), QString::fromUtf8("混响已静音"));
     delete InfoDlg();
-    g_nLanguage = 1;
+    SetLanguage(1);
     g_Param.nSetting[SET_ECHO_MUTE] = 1;
     SetEffectParam(0, EFFECT_ECHO_LEVEL, 5);
     EXPECT_EQ(notice(), "Echo vol is mute");
@@ -288,7 +283,7 @@ TEST_F(DialogEfxTest, RetargetBannerAndTheBackButtonToTheRememberedMode) {
     Open(-1);
     EXPECT_EQ(page->EqIndex(), 0);
     EXPECT_EQ(page->BannerTitle(), QString::fromUtf8("混响A均衡"));
-    g_nLanguage = 1;
+    SetLanguage(1);
     page->Select(3);
     EXPECT_EQ(page->EqIndex(), 3);
     EXPECT_EQ(page->EqPanel()->Kind(), EQ_ECHO_B);

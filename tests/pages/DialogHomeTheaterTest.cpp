@@ -31,6 +31,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -99,14 +100,14 @@ void Shot(QWidget* w, const QString& name, const std::function<void()>& reload) 
     const QString dir = qEnvironmentVariable("M7Q_SHOT_DIR");
     if (dir.isEmpty())
         return;
-    const int language = g_nLanguage;
+    const int language = Language();
     for (int l : {0, 1}) {
-        g_nLanguage = l;
+        SetLanguage(l);
         reload();
         QApplication::processEvents(); // the layout follows the new texts
         w->grab().save(dir + QLatin1Char('/') + name + (l ? "_en" : "_zh") + ".png");
     }
-    g_nLanguage = language;
+    SetLanguage(language);
     reload();
 }
 
@@ -116,7 +117,6 @@ class HomeTheaterTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        g_nLanguage = 0;
         {
             auto lock = LockStore();
             g_PlugMem = PlugMemory{};
@@ -128,9 +128,7 @@ protected:
     }
     void TearDown() override {
         window.reset();
-        if (InfoDlg())
-            delete InfoDlg();
-        g_nLanguage = 0;
+        notices.reset();
         StoreTest::TearDown();
     }
     void Open() {
@@ -147,11 +145,13 @@ protected:
         Rows()->selectRow(row);
     }
     std::unique_ptr<CDialogHomeTheater> window;
+    std::optional<ScopedNotices> notices{std::in_place, nullptr}; // a notice left open goes
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(HomeTheaterTest, LanguagePassLeavesEachChildWindowItsOwnTexts) {
     for (int language : {0, 1}) {
-        g_nLanguage = language;
+        SetLanguage(language);
         Open();
         // The window, the plug list and the scene editor share ids 1074, 1077, 1078: each keeps its own.
         window->ReloadTexts();
@@ -380,7 +380,7 @@ TEST_F(HomeTheaterTest, AnInclusionOrExclusionThatFailsAtOnceEndsTheWaitWithItsT
     QTest::qWait(50); // past the dialog's 0 ms delay
     EXPECT_EQ(WaitDlg(), nullptr);
 
-    g_nLanguage = 1;
+    SetLanguage(1);
     Click(window->PlugList(), 1075);
     ASSERT_TRUE(window->WaitPending());
     window->OnPlugEvent(0x4B, 1);
@@ -559,7 +559,6 @@ protected:
             g_PlugMem = PlugMemory{};
         }
         g_bPlugDataLoaded = 0;
-        g_nLanguage = 0;
         SetSettleScale(0.02);
         console = std::make_unique<CConsoleLink>(CConsoleLink::Kind::Simulated, QString());
         console->Link().SetTrace([this](char d, const Report& r) {
@@ -597,6 +596,7 @@ protected:
     std::unique_ptr<CDialogHomeTheater> window;
     std::mutex mutex;
     std::vector<std::vector<uint8_t>> zwave;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(HomeTheaterSimTest, LoadsOnOpeningAndKeepsTheLivePollOffWhileOpen) {
@@ -604,11 +604,10 @@ TEST_F(HomeTheaterSimTest, LoadsOnOpeningAndKeepsTheLivePollOffWhileOpen) {
     EXPECT_EQ(List()->item(1)->text(), "Ceiling");
     EXPECT_EQ(List()->item(2)->text(), "Amplifier");
     EXPECT_EQ(window->SceneEditor()->findChild<QComboBox*>()->count(), 4);
-    EXPECT_EQ(g_bPlugWindowOpen.load(), 1);
-    EXPECT_FALSE(LivePollAllowed());
+    EXPECT_FALSE(console->Conn().LivePollAllowed());
     Shot(window.get(), "plug_window", [&] { window->ReloadTexts(); });
     window->close();
-    EXPECT_EQ(g_bPlugWindowOpen.load(), 0);
+    EXPECT_TRUE(console->Conn().LivePollAllowed());
 }
 
 TEST_F(HomeTheaterSimTest, InclusionWithTheButtonPressedLate) {

@@ -11,7 +11,6 @@ class DialogMusicInputTest : public StoreTest {
 protected:
     void TearDown() override {
         dlg.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void SetSource(int source, int port) {
@@ -34,6 +33,7 @@ protected:
         return rows;
     }
     std::unique_ptr<CDialogMusicInput> dlg;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(DialogMusicInputTest, OnlyOpticalCoaxialAndAux1AreShown) {
@@ -124,12 +124,12 @@ TEST_F(DialogMusicInputTest, EscapeOnlyHides) {
 }
 
 TEST_F(DialogMusicInputTest, TextsInBothLanguages) {
-    g_nLanguage = 1;
+    SetLanguage(1);
     Open();
     dlg->ReloadTexts();
     EXPECT_EQ(dlg->windowTitle(), "Music source setting");
     EXPECT_EQ(Radio(1)->text(), "COAXIAL");
-    g_nLanguage = 0;
+    SetLanguage(0);
     dlg->ReloadTexts();
     EXPECT_EQ(Radio(0)->text(), QString::fromUtf8("光纤音量"));
 }

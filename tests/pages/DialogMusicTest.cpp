@@ -47,13 +47,9 @@ void Wheel(QWidget* w, int dy) {
 
 class DialogMusicTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        g_nLanguage = 0;
-    }
+    void SetUp() override { StoreTest::SetUp(); }
     void TearDown() override {
         page.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open(int mode) {
@@ -73,6 +69,7 @@ protected:
     }
     PageState state;
     std::unique_ptr<CDialogMusic> page;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(DialogMusicTest, RoutesGatesAndVolumesSendTheirParameters) {
@@ -109,7 +106,7 @@ TEST_F(DialogMusicTest, RefreshShowsRoutesSlidersAndTheHiddenSourceLevel) {
     g_Param.nSetting[SET_MIC_LEVEL + 1] = 250; // clamped on the slider, shown as stored
     g_Param.nSetting[SET_MUSIC_SOURCE] = 3;
     g_Param.nSetting[SET_SRC_LEVEL_BT] = 64;
-    g_nLanguage = 1;
+    SetLanguage(1);
     Open(1);
     EXPECT_TRUE(page->RouteRadio(1, false)->isChecked());
     EXPECT_TRUE(page->RouteRadio(3, true)->isChecked());
@@ -291,7 +288,7 @@ TEST_F(DialogMusicTest, RouteRadiosAndMicrophoneLabelsFitTheirTextsInBothLanguag
     Open(0);
     for (int lang : {0, 1, 0}) {
         SCOPED_TRACE(lang);
-        g_nLanguage = lang;
+        SetLanguage(lang);
         page->ReloadTexts();
         for (int k = 0; k < 4; ++k) {
             SCOPED_TRACE(k);

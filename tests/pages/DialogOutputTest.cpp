@@ -65,13 +65,9 @@ void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons butto
 
 class DialogOutputTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        g_nLanguage = 0;
-    }
+    void SetUp() override { StoreTest::SetUp(); }
     void TearDown() override {
         page.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open(int channel) {
@@ -99,6 +95,7 @@ protected:
     }
 
     std::unique_ptr<CDialogOutput> page;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 // ---- Equaliser -----------------------------------------------------------------------------------
@@ -531,7 +528,7 @@ TEST_F(DialogOutputTest, TextsFollowTheLanguage) {
     EXPECT_EQ(role->count(), 8);
     EXPECT_EQ(Ctrl<QCheckBox>(1045)->text(), "静音");
     EXPECT_EQ(Ctrl<QAbstractButton>(1069)->text(), "通道1");
-    g_nLanguage = 1;
+    SetLanguage(1);
     page->ReloadTexts();
     EXPECT_EQ(role->currentText(), "CH-SUB");
     EXPECT_EQ(role->itemText(2), "CH-SBL");

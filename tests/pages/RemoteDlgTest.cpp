@@ -24,15 +24,9 @@ namespace fs = std::filesystem;
 
 class RemoteDlgTest : public TempDirTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        g_nLanguage = 0;
-        g_bPeakPoll = 1;
-    }
+    void SetUp() override { TempDirTest::SetUp(); }
     void TearDown() override {
         delete dlg.data();
-        g_nLanguage = 0;
-        g_bPeakPoll = 1;
         TempDirTest::TearDown();
     }
     void Open(const PageContext& context = {}) {
@@ -73,11 +67,19 @@ protected:
     }
     QString Notice() { return InfoDlg() ? InfoDlg()->Text() : QString(); }
 
+    // A device side whose connection hands out the poll tokens; writes still go to the recording link.
+    CConnection& WithConsole() {
+        console = std::make_unique<CConsoleLink>(CConsoleLink::Kind::Simulated, QString());
+        SetLink(&link);
+        return console->Conn();
+    }
+    std::unique_ptr<CConsoleLink> console; // outlives the window
     QPointer<CRemoteDlg> dlg;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(RemoteDlgTest, LearningRequestAndCancelByteForByte) {
-    g_nLanguage = 1;
+    SetLanguage(1);
     Open();
     QString keyText;
     LearnWith(1608, [&](CRemoteStudyDlg* study) {
@@ -162,26 +164,29 @@ TEST_F(RemoteDlgTest, AreasShowTheHandCursor) {
 }
 
 TEST_F(RemoteDlgTest, PollingIsOffWhileTheWindowExists) {
-    Open();
-    EXPECT_EQ(g_bPeakPoll, 0);
+    CConnection& conn = WithConsole();
+    Open(PageContext{console.get()});
+    EXPECT_FALSE(conn.LivePollAllowed());
     dlg->close();
-    EXPECT_EQ(g_bPeakPoll, 1);
+    EXPECT_TRUE(conn.LivePollAllowed());
     Gone();
     EXPECT_TRUE(dlg.isNull());
 
-    g_bPeakPoll = 0; // the user's choice stays
-    Open();
+    conn.SetPeakPoll(false); // the user's choice stays
+    Open(PageContext{console.get()});
     dlg->close();
     Gone();
-    EXPECT_EQ(g_bPeakPoll, 0);
+    EXPECT_TRUE(conn.LivePollAllowed());
+    EXPECT_FALSE(conn.PeakPoll());
 }
 
 TEST_F(RemoteDlgTest, DestroyedWhileLearningReturnsSafelyAndRestoresPolling) {
-    Open();
+    CConnection& conn = WithConsole();
+    Open(PageContext{console.get()});
     LearnWith(1602, [&](CRemoteStudyDlg*) { dlg->RequestDestroy(); }); // as a device arrival does
     Gone();
     EXPECT_TRUE(dlg.isNull());
-    EXPECT_EQ(g_bPeakPoll, 1);
+    EXPECT_TRUE(conn.LivePollAllowed());
     EXPECT_EQ(Sent(), std::vector<Report>{MakeReport({0x02, 0x60, 0x04})});
 }
 

@@ -49,7 +49,6 @@ class SSVCDlgTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        g_nLanguage = 1;
         // Channels 1..8 drive roles 0..6 and 0 again: role 7 (side right) has no channel.
         static constexpr int kRoles[8] = {0, 1, 2, 3, 4, 5, 6, 0};
         auto lock = LockStore();
@@ -59,7 +58,6 @@ protected:
     }
     void TearDown() override {
         page.reset();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open() {
@@ -80,6 +78,7 @@ protected:
 
     PageState state;
     std::unique_ptr<CSSVCDlg> page;
+    const ScopedLanguage m_language{1}; // last: as if set after the members, restored before them
 };
 
 TEST_F(SSVCDlgTest, ResetSendsEightZeroLevelsThenTheFieldWithZeroCoordinatesAs0x80) {
@@ -253,7 +252,7 @@ TEST_F(SSVCDlgTest, LocateTicksOneBoxAndSendsTheRoleOrEight) {
     EXPECT_EQ(Sent(), (std::vector<Report>{BuildParam(MOD_MUSIC, 34, 4, 1), BuildParam(MOD_MUSIC, 34, 9, 1),
                                            BuildParam(MOD_MUSIC, 34, 8, 1)}));
     EXPECT_EQ(state.nLocatedChannel, 0);
-    g_nLanguage = 0;
+    SetLanguage(0);
     page->ReloadTexts();
     EXPECT_EQ(Ctrl<QLabel>(CSSVCDlg::kRoleIds[2])->text(), QString::fromUtf8("(超低)"));
 }
@@ -269,7 +268,7 @@ TEST_F(SSVCDlgTest, SpeakerLabelsBesideThePositionBoxesFollowTheLanguage) {
                                "超低",   "后环绕右", "侧环绕左", "侧环绕右"};
     for (int id = 1; id <= 8; ++id)
         EXPECT_EQ(label(id), QString::fromUtf8(en[id - 1])) << id;
-    g_nLanguage = 0;
+    SetLanguage(0);
     page->ReloadTexts();
     for (int id = 1; id <= 8; ++id)
         EXPECT_EQ(label(id), QString::fromUtf8(zh[id - 1])) << id;

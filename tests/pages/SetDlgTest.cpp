@@ -18,7 +18,6 @@ class SetDlgTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        g_nLanguage = 0;
         // The processor's record: both copies, as its arrival fills them.
         const std::array<uint8_t, kMachineBytes> record = {0, 7, 0, 60, 30, 99, 80, 1, 0x93, 9, 10, 2, 12};
         auto lock = LockStore();
@@ -27,7 +26,6 @@ protected:
     }
     void TearDown() override {
         delete dlg.data();
-        g_nLanguage = 0;
         StoreTest::TearDown();
     }
     void Open() {
@@ -64,6 +62,7 @@ protected:
     void Apply() { ClickButton(Ctrl<QPushButton>(dlg.data(), CSetDlg::IDC_APPLY)); }
 
     QPointer<CSetDlg> dlg;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 TEST_F(SetDlgTest, ShowsTheLiveRecord) {
@@ -202,7 +201,7 @@ TEST_F(SetDlgTest, FactoryModeButtonsDoNothingWhileDisconnected) {
 }
 
 TEST_F(SetDlgTest, EnglishTexts) {
-    g_nLanguage = 1;
+    SetLanguage(1);
     {
         auto lock = LockStore();
         g_Status.byMachine[3] = 255;
@@ -210,7 +209,7 @@ TEST_F(SetDlgTest, EnglishTexts) {
     Open();
     EXPECT_EQ(dlg->windowTitle(), "Machine Set");
     EXPECT_EQ(Text(CSetDlg::IDC_MIC_START_TEXT), "Invalid");
-    g_nLanguage = 0;
+    SetLanguage(0);
     dlg->ReloadTexts();
     EXPECT_EQ(Text(CSetDlg::IDC_MIC_START_TEXT), QString::fromUtf8("无效"));
     EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("机器设置"));

@@ -508,21 +508,18 @@ TEST_F(PlugSimTest, LateResultsAndReportsFromTheController) {
     EXPECT_EQ(sim.Counters().nUnanswered, 0u) << "a silent node still leaves no report unanswered";
 }
 
-// Live polling and the plug flags around connections.
+// Live polling around connections, tokens and the link's health.
 class PlugSyncTest : public PlugSimTest {
 protected:
     void TearDown() override {
         conn.WaitSync();
-        g_bPlugWindowOpen = 0;
-        g_bPollAllowed = 1;
-        g_bLinkHealthy = 1;
         PlugSimTest::TearDown();
     }
     uint64_t Polls() { return sim.Counters().nReceived[CMD_GET_LIVE]; }
     CConnection conn{usb};
 };
 
-TEST_F(PlugSyncTest, LivePollingNeedsAllThreeConditions) {
+TEST_F(PlugSyncTest, LivePollingWaitsForEveryTokenTheUsersChoiceAndAHealthyLink) {
     usb.Close();
     g_bPlugDataLoaded = 1;
     ASSERT_TRUE(conn.Connect());
@@ -533,35 +530,35 @@ TEST_F(PlugSyncTest, LivePollingNeedsAllThreeConditions) {
     conn.LivePollTick();
     EXPECT_EQ(Polls(), start + 1);
 
-    // A synchronisation that ends while the plug window is open leaves polling off.
-    g_bPlugWindowOpen = 1;
-    conn.StartReadAll();
-    conn.WaitSync();
-    EXPECT_EQ(g_bPollAllowed.load(), 1);
-    EXPECT_FALSE(LivePollAllowed());
-    conn.LivePollTick();
-    EXPECT_EQ(Polls(), start + 1);
-    g_bPlugWindowOpen = 0;
+    // A synchronisation that ends while the plug window holds its token leaves polling off.
+    {
+        const CPollToken plugWindow = conn.SuspendPolling();
+        conn.StartReadAll();
+        conn.WaitSync();
+        EXPECT_FALSE(conn.LivePollAllowed());
+        conn.LivePollTick();
+        EXPECT_EQ(Polls(), start + 1);
+    }
+    EXPECT_TRUE(conn.LivePollAllowed()) << "the transfer gave its own token back";
     conn.LivePollTick();
     EXPECT_EQ(Polls(), start + 2);
 
-    g_bPollAllowed = 0;
+    conn.SetPeakPoll(false);
     conn.LivePollTick();
     EXPECT_EQ(Polls(), start + 2);
-    g_bPollAllowed = 1;
+    conn.SetPeakPoll(true);
 
     // A reader failure: unhealthy until the link opens again.
     sim.Unplug();
     for (int i = 0; i < 400 && !usb.ReaderEnded(); ++i)
         std::this_thread::sleep_for(5ms);
     ASSERT_TRUE(usb.ReaderEnded());
-    EXPECT_FALSE(LivePollAllowed());
-    EXPECT_EQ(g_bPollAllowed.load(), 1);
+    EXPECT_FALSE(conn.LivePollAllowed());
     usb.Close();
     sim.Plug();
     ASSERT_TRUE(conn.Connect());
     conn.WaitSync();
-    EXPECT_TRUE(LivePollAllowed());
+    EXPECT_TRUE(conn.LivePollAllowed());
 }
 
 } // namespace

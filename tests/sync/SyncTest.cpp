@@ -215,8 +215,7 @@ TEST_F(SyncTest, ModesAndThePendingFileMode) {
         if (d == '>')
             sent.push_back(r);
     });
-    conn.nPendingFileMode = 2; // a file named m3...
-    conn.StartWriteAll();
+    conn.StartWriteAll(2); // a file named m3...
     conn.WaitSync();
     EXPECT_EQ(conn.OnSyncFinished(), "");
     usb.Flush();
@@ -224,7 +223,7 @@ TEST_F(SyncTest, ModesAndThePendingFileMode) {
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(Bytes(sent[sent.size() - 2], 0, 3), (std::vector<uint8_t>{0x02, CMD_MODE_SET, 2}));
     EXPECT_EQ(Bytes(sent.back(), 0, 3), (std::vector<uint8_t>{0x02, CMD_MODE_STORE, 2}));
-    EXPECT_EQ(conn.nPendingFileMode.load(), -1);
+    EXPECT_EQ(conn.PendingFileMode(), -1);
     EXPECT_EQ(sim.WithProcessor([](CSimProcessor& p) { return p.CurrentMode(); }), 2);
 }
 
