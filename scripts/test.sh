@@ -39,7 +39,7 @@ echo "== Link, procedure and simulator tests under ThreadSanitizer"
 cmake -S . -B build/ci-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_TSAN=ON -DM7Q_CORE_ONLY=ON
 cmake --build build/ci-tsan -j "$JOBS" --target m7q_core_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/ci-tsan -j "$JOBS" --output-on-failure -R 'Transport|Sync|Sim|Codec|Doctor'
+    ctest --test-dir build/ci-tsan -j "$JOBS" --output-on-failure -R 'Transport|Sync|Sim|Codec|Doctor|PollToken'
 
 if command -v clang++ >/dev/null 2>&1; then
     echo "== Fuzzing, ${FUZZ_SECONDS} s a target"
