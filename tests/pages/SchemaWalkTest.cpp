@@ -70,17 +70,14 @@ QString ShownText(QWidget* page, int id) {
 
 class SchemaWalkTest : public StoreTest {
 protected:
-    void TearDown() override {
-        g_nLanguage = 0;
-        StoreTest::TearDown();
-    }
     PageState state;
+    const ScopedLanguage m_language{0}; // last: as if set after the members, restored before them
 };
 
 } // namespace
 
 TEST_F(SchemaWalkTest, EverySliderAgreesWithTheSchemaAndTheCli) {
-    g_nLanguage = 1; // the schema's texts are the English ones
+    SetLanguage(1); // the schema's texts are the English ones
     for (const Control& c : Controls()) {
         const Setting* row = FindSetting(c.strName);
         ASSERT_NE(row, nullptr) << c.strName;
