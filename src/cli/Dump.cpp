@@ -1,6 +1,7 @@
 #include "cli/Dump.h"
 
 #include "model/Compound.h"
+#include "model/Diff.h"
 #include "model/ParamStore.h"
 #include "model/Schema.h"
 #include "model/Setters.h"
@@ -15,11 +16,7 @@ std::string SettingLine(const Setting& s) {
 }
 
 std::string DumpNumber(double v) {
-    if (!std::isfinite(v))
-        return "null";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6g", v + 0.0); // + 0.0: no "-0"
-    return buf;
+    return DiffNumber(v);
 }
 
 std::string DumpJsonString(const std::string& s) {
@@ -77,16 +74,6 @@ const char* ImageGroup(const Setting& s) {
 }
 
 } // namespace
-
-std::string SectionTypeName(int type) {
-    static const char* const kNames[] = {
-        "OFF",       "PEQ",       "LP",       "HP",       "LS",        "HS",        "CHEB-LP", "CHEB-HP",
-        "BESSEL-LP", "BESSEL-HP", "1ST-LP",   "1ST-HP",   "BUTTER-LP", "BUTTER-HP", "Q1.0-LP", "Q1.0-HP",
-        "Q0.5-LP",   "Q0.5-HP",   "Q1.31-LP", "Q1.31-HP", "Q0.54-LP",  "Q0.54-HP"};
-    if (type >= 0 && type < static_cast<int>(std::size(kNames)))
-        return kNames[type];
-    return "ALLPASS(" + std::to_string(type) + ")";
-}
 
 std::string DumpText() {
     auto lock = LockStore();

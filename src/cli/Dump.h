@@ -1,9 +1,9 @@
 // Human-readable and JSON forms of the store, for m7qctl dump.
 #pragma once
 
-#include <string>
+#include "model/Diff.h"
 
-std::string SectionTypeName(int type);
+#include <string>
 
 struct Setting;
 // "NAME = value unit" of a schema row, as dump, get and set print it: the value in the window's unit.

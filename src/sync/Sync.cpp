@@ -5,6 +5,7 @@
 #include "link/Events.h"
 #include "link/Timing.h"
 #include "model/Compound.h"
+#include "model/Diff.h"
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "plugs/PlugModel.h"
@@ -274,78 +275,22 @@ void CConnection::SendAllParameters(int volumeMode) {
         SendParamFloat(MOD_MIC, 14, 0.0f);
         SendParamFloat(MOD_MUSIC, 12, 0.0f);
     }
-    for (int s : {SET_MIC_A_EQ_BYPASS, SET_REVERB_A_EQ_BYPASS, SET_ECHO_A_EQ_BYPASS, SET_MIC_B_EQ_BYPASS,
-                  SET_REVERB_B_EQ_BYPASS, SET_ECHO_B_EQ_BYPASS, SET_MUSIC_EQ_BYPASS})
-        SendSlot(s);
-    for (int c = 0; c < kOutputChannels; ++c) {
-        SendSlot(SET_OUT_EQ_BYPASS + c);
-        SendSlot(SET_OUT_DELAY_OFF + c);
-        SendSlot(SET_OUT_DELAY_WHOLE + c); // with the split bands and their coefficients
-        SendSlot(SET_OUT_DELAY + c);
-        for (int base : {SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC})
-            SendSlot(base + c);
-        SendSlot(SET_OUT_MUTE + c);
-        SendSlot(SET_OUT_PHASE + c);
-        SendSlot(SET_OUT_ROLE + c);
-        SendSlot(SET_OUT_COMP_BYPASS + c);
-        SendCompressor(c);
-        SendChannelSurroundLevel(c);
-        SendSlot(SET_OUT_LEVEL + c);
-    }
-    SendMusicLimiter();
-    SendSlot(SET_MUSIC_COMP_BYPASS);
-    for (int s : {SET_EFFECT_VOLUME, SET_MIC_MUTE, SET_MUSIC_MUTE, SET_REVERB_MUTE, SET_ECHO_MUTE})
-        SendSlot(s);
-    for (int k = 0; k < 4; ++k) {
-        {
+    // The parameter units come first in the write-all order; the image and the volumes follow apart.
+    for (const SettingUnit& u : SettingUnits()) {
+        if (u.kind == UnitKind::Band)
+            break;
+        if (u.kind == UnitKind::RoutePair) {
             auto lock = LockStore();
-            const bool toA = g_Param.nSetting[SET_MIC_ROUTE_A + k] != 0;
-            g_Param.nSetting[SET_MIC_ROUTE_A + k] = toA ? 100 : 0;
-            g_Param.nSetting[SET_MIC_ROUTE_B + k] = toA ? 0 : 100;
+            const bool toA = g_Param.nSetting[SET_MIC_ROUTE_A + u.nIndex] != 0;
+            g_Param.nSetting[SET_MIC_ROUTE_A + u.nIndex] = toA ? 100 : 0;
+            g_Param.nSetting[SET_MIC_ROUTE_B + u.nIndex] = toA ? 0 : 100;
         }
-        SendSlot(SET_MIC_ROUTE_A + k);
-        SendSlot(SET_MIC_ROUTE_B + k);
+        if (u.kind == UnitKind::Slot &&
+            (u.nIndex == SET_REVERB_A_TIME || u.nIndex == SET_REVERB_B_TIME || u.nIndex == SET_ECHO_A_TIME ||
+             u.nIndex == SET_ECHO_B_TIME))
+            TruncateFloatSlot(u.nIndex); // whole milliseconds; the 2 ms minimum follows when sent
+        SendUnit(u); // the boost switch copies the slot into its twin first
     }
-    for (int k = 0; k < 4; ++k)
-        SendSlot(SET_MIC_LEVEL + k);
-    for (int k = 0; k < 4; ++k)
-        SendSlot(SET_MIC_GATE + k);
-    SendSlot(SET_REVERB_VOLUME);
-    SendSlot(SET_ECHO_VOLUME);
-    for (int s : {SET_HDMI_PORT, SET_MUSIC_SOURCE, SET_SRC_LEVEL_SPDIF, SET_SRC_LEVEL_COAX, SET_SRC_LEVEL_BT,
-                  SET_SRC_LEVEL_HDMI1, SET_SRC_LEVEL_HDMI2, SET_SRC_LEVEL_HDMI3, SET_SRC_LEVEL_HDMI4,
-                  SET_SRC_LEVEL_AUX1, SET_SRC_LEVEL_AUX2})
-        SendSlot(s);
-    struct EffectSet {
-        int shift, echoLevel, reverbLevel, reverbPredelay, reverbTime, echoPredelay, echoTime, echoStart,
-            echoDecay;
-    };
-    const EffectSet sets[2] = {
-        {SET_MIC_A_SHIFT, SET_ECHO_A_LEVEL, SET_REVERB_A_LEVEL, SET_REVERB_A_PREDELAY, SET_REVERB_A_TIME,
-         SET_ECHO_A_PREDELAY, SET_ECHO_A_TIME, SET_ECHO_A_START, SET_ECHO_A_DECAY},
-        {SET_MIC_B_SHIFT, SET_ECHO_B_LEVEL, SET_REVERB_B_LEVEL, SET_REVERB_B_PREDELAY, SET_REVERB_B_TIME,
-         SET_ECHO_B_PREDELAY, SET_ECHO_B_TIME, SET_ECHO_B_START, SET_ECHO_B_DECAY},
-    };
-    for (const EffectSet& e : sets) {
-        SendSlot(e.shift);
-        SendSlot(e.echoLevel);
-        SendSlot(e.reverbLevel);
-        SendSlot(e.reverbPredelay);
-        TruncateFloatSlot(e.reverbTime);
-        SendSlot(e.reverbTime);
-        SendSlot(e.echoPredelay);
-        TruncateFloatSlot(e.echoTime); // whole milliseconds; the 2 ms minimum follows when sent
-        SendSlot(e.echoTime);
-        SendSlot(e.echoStart);
-        SendSlot(e.echoDecay);
-    }
-    for (int s : {SET_MUSIC_PITCH, SET_MUSIC_AGC_ON, SET_MUSIC_AGC_LEVEL, SET_MUSIC_GATE, SET_SUB_DECAY_ON,
-                  SET_SUB_DECAY_RATIO})
-        SendSlot(s);
-    SendSlot(SET_MIC_BOOST_ON); // copies the slot into its twin first
-    SendMicBoostGain();
-    SendSlot(SET_LPF_DELAY);
-    SendSlot(SET_LPF_GAIN);
 }
 
 void CConnection::WriteAll() {
