@@ -1,9 +1,11 @@
 // m7qctl: identify a processor, back up and restore presets, dump preset files, trace the link.
 #include "cli/AutoEqCommand.h"
 #include "cli/Complete.h"
+#include "cli/DiffCommand.h"
 #include "cli/Doctor.h"
 #include "cli/Dump.h"
 #include "cli/Help.h"
+#include "cli/Identification.h"
 #include "cli/Language.h"
 #include "cli/Outcome.h"
 #include "cli/Progress.h"
@@ -49,6 +51,7 @@ struct CliOptions {
     std::vector<std::string> args;
     std::string strFile; // get, set and eq on a mode file
     ScriptJob job;
+    DiffJob diff;
 };
 
 namespace {
@@ -62,6 +65,7 @@ using Options = CliOptions;
 // Every command: the usage text, help, COMMAND --help, "did you mean" and the shell completion read
 // this one table (below the runners).
 const std::vector<CommandRow>& Commands();
+int OnProcessor(CliOptions& o);
 
 constexpr OptionRow kOptions[] = {
     {"--sim", "", "", "talk to the built-in simulated processor instead of USB"},
@@ -74,7 +78,7 @@ constexpr OptionRow kOptions[] = {
      "write every report to FILE, one a line: > sent, < received, 61 hex bytes; it ends with "
      "\"# merged N\""},
     {"--file", "", "PRESET.vm3zt", "get, set and eq act on a mode file instead of the processor"},
-    {"--json", "", "", "JSON output for dump, get, eq show and eq fit"},
+    {"--json", "", "", "JSON output for dump, diff, verify, get, eq show and eq fit"},
     {"--preamp", "", "apply", "eq import: lower the output channel's level by the filters' Preamp"},
     {"--help", "-h", "", "this text; after a command, that command's help"},
     {"--version", "", "", "print the version and exit"},
@@ -156,66 +160,20 @@ std::string Utf8Of(const char16_t* buf, size_t capacity) {
 int CmdDump(Options& o) {
     if (o.args.size() != 2)
         return UsageOf("dump", Say("dump takes one file", "dump 接一个文件"));
-    ResetStoreAtStartup();
-    const ModeFileResult r = LoadModeFile(o.args[1]);
-    if (!r.bOk) {
-        std::cerr << "m7qctl: " << r.strError << "\n";
-        return kExitFile;
-    }
-    if (r.bTruncated)
-        std::cerr << "m7qctl: "
-                  << Say("the file is shorter than its version " + std::to_string(r.nVersion) +
-                             " says; loaded as far as it goes",
-                         "文件比第 " + std::to_string(r.nVersion) + " 版应有的短；读到哪里算哪里")
-                  << "\n";
-    if (r.bOversized)
-        std::cerr << "m7qctl: " << OversizedFileText(o.args[1], r.nVersion)
-                  << Say("; the rest is not read\n", "；多出的部分不读\n");
-    std::cout << (o.bJson ? DumpJson() : DumpText());
-    return kExitOk;
+    return DumpModeFileCommand(o.args[1], o.bJson);
 }
 
-// What the processor said about itself: which identification answers arrived (the store keeps its
-// start-up model and version without them) and whether its memory reads as erased.
-struct Identification {
-    std::atomic<bool> bModel{false};
-    std::atomic<bool> bVersion{false};
-    std::atomic<bool> bErased{false};
-    std::string strDevice; // the device the link opened
-    void Note(const Report& r) {
-        if (r[1] == CMD_GET_MODEL)
-            bModel = true;
-        else if (r[1] == CMD_GET_CMD_VERSION)
-            bVersion = true;
-        else if (IsErasedMemoryReply(r))
-            bErased = true;
+int CmdDiff(Options& o) {
+    if (const int status = PrepareDiff(o.args, o.bJson, o.diff); status != kExitOk) {
+        if (status == kExitUsage)
+            std::cerr << SynopsisLines(*FindCommand(o.args[0]));
+        return status;
     }
-    // A failed identification in words: what was answered, or that nothing was.
-    std::string Explain(const std::string& error) const {
-        const auto silent = [this](const std::string& request, const std::string& zh) {
-            return Say("the processor (" + strDevice + ") did not answer " + request +
-                           "; run m7qctl doctor to see why",
-                       "处理器（" + strDevice + "）没有应答" + zh + "；运行 m7qctl doctor 查看原因");
-        };
-        auto lock = LockStore();
-        if (error == kTextWrongModel)
-            return bModel ? Say("the processor's model is \"" + Utf8Of(g_Device.szModel.data(), kModelChars) +
-                                    "\": this console works with \"" + kExpectedModel + "\" only",
-                                "处理器型号为 “" + Utf8Of(g_Device.szModel.data(), kModelChars) +
-                                    "”，本软件只支持 “" + kExpectedModel + "”")
-                          : silent("the model request", "型号请求");
-        if (error == kTextWrongVersion)
-            return bVersion
-                       ? Say("the processor answers with command-set version " +
-                                 std::to_string(g_Device.nCmdVersion) + ", this console speaks " +
-                                 std::to_string(kExpectedCmdVersion) +
-                                 ": use the software that came with the processor",
-                             "处理器的通信版本为 " + std::to_string(g_Device.nCmdVersion) + "，本软件为 " +
-                                 std::to_string(kExpectedCmdVersion) + "：请使用处理器配套的软件")
-                       : silent("the command-set version request", "通信版本请求");
-        return error;
-    }
-};
+    if (o.diff.NeedsDevice())
+        return OnProcessor(o);
+    ResetStoreAtStartup();
+    return RunDiff(o.diff);
+}
 
 int ParseMode(const std::string& s) {
     if (s.size() == 1 && s[0] >= '1' && s[0] <= '4')
@@ -414,13 +372,15 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
         ~Unlink() { SetLink(nullptr); }
     } unlink;
 
+    const bool diff = cmd == "diff" || cmd == "verify";
+    const int noDevice = diff ? kExitNoDevice : kExitDevice;
     const CAnswerLog::Mark begin = log.Here(link);
     if (!conn.Connect()) {
         std::cerr << "m7qctl: "
                   << Say("no processor found; run m7qctl doctor to see why",
                          "没有找到处理器；运行 m7qctl doctor 查看原因")
                   << "\n";
-        return kExitDevice;
+        return noDevice;
     }
     identified.strDevice = link.DevicePath();
     {
@@ -430,7 +390,7 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
     }
     if (const std::string error = conn.OnSyncFinished(); !error.empty()) {
         std::cerr << "m7qctl: " << identified.Explain(error) << "\n";
-        return kExitDevice;
+        return noDevice;
     }
     // Every command but info uses what the read-all read: what it left unanswered is asked again.
     const CAnswerLog::Mark asked = log.Here(link);
@@ -481,6 +441,11 @@ int RunOnDevice(const Options& o, IHidBackend& backend) {
         status = Mode(o, conn, log, gaps, identified);
     } else if (IsScriptCommand(cmd)) {
         status = RunScriptOnDevice(o.job, conn, log, gaps);
+    } else if (diff) {
+        // A value that never came would be compared as the console's start-up value.
+        if (!gaps.Empty())
+            std::cerr << "m7qctl: " << DescribeGaps(gaps) << "; nothing compared\n";
+        status = gaps.Empty() ? RunDiff(o.diff) : kExitNoDevice;
     }
     conn.Disconnect();
     trace.Note("merged " + std::to_string(link.MergedCount()));
@@ -577,6 +542,15 @@ int CmdHelp(Options& o) {
     return kExitOk;
 }
 
+// diff and verify follow dump.
+std::vector<CommandRow> WithDiffRows(std::vector<CommandRow> rows) {
+    const auto dump =
+        std::find_if(rows.begin(), rows.end(), [](const CommandRow& r) { return r.strName == "dump"; });
+    const std::vector<CommandRow> diff = DiffCommandRows(CmdDiff);
+    rows.insert(dump + 1, diff.begin(), diff.end());
+    return rows;
+}
+
 // "--name ARG" of the common options and, after a command and verb ("eq fit"), of its own.
 std::vector<std::string> OptionForms(const std::vector<std::string>& where) {
     std::vector<std::string> forms;
@@ -602,7 +576,7 @@ int CmdCompleteRun(Options& o) {
 }
 
 const std::vector<CommandRow>& Commands() {
-    static const std::vector<CommandRow> rows = {
+    static const std::vector<CommandRow> rows = WithDiffRows({
         {"info",
          "info",
          "identify the processor: model, command-set, MCU and DSP versions, current mode, mode names",
@@ -717,7 +691,7 @@ const std::vector<CommandRow>& Commands() {
          CmdCompleteRun,
          {},
          true},
-    };
+    });
     return rows;
 }
 
@@ -785,8 +759,8 @@ int main(int argc, char** argv) {
     }
     if (!o.strFile.empty() && !IsScriptCommand(cmd))
         return Usage(Say("--file belongs to get, set and eq", "--file 只用于 get、set 和 eq"));
-    if (o.bJson && cmd != "dump" && !IsScriptCommand(cmd))
-        return Usage(Say("--json belongs to dump, get, eq show and eq fit",
-                         "--json 只用于 dump、get、eq show 和 eq fit"));
+    if (o.bJson && cmd != "dump" && cmd != "diff" && cmd != "verify" && !IsScriptCommand(cmd))
+        return Usage(Say("--json belongs to dump, diff, verify, get, eq show and eq fit",
+                         "--json 只用于 dump、diff、verify、get、eq show 和 eq fit"));
     return row->run(o);
 }

@@ -24,8 +24,8 @@ std::vector<SettingUnit> BuildUnits() {
         slot(s);
     for (int c = 0; c < kOutputChannels; ++c) {
         for (int base : {SET_OUT_EQ_BYPASS, SET_OUT_DELAY_OFF, SET_OUT_DELAY_WHOLE, SET_OUT_DELAY,
-                         SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC, SET_OUT_MUTE,
-                         SET_OUT_PHASE, SET_OUT_ROLE, SET_OUT_COMP_BYPASS})
+                         SET_OUT_MIX_DIRECT, SET_OUT_MIX_REVERB, SET_OUT_MIX_ECHO, SET_OUT_MIX_MUSIC,
+                         SET_OUT_MUTE, SET_OUT_PHASE, SET_OUT_ROLE, SET_OUT_COMP_BYPASS})
             slot(base + c);
         unit(UnitKind::Compressor, c);
         unit(UnitKind::SurroundLevel, c);
@@ -42,15 +42,16 @@ std::vector<SettingUnit> BuildUnits() {
     for (int k = 0; k < 4; ++k)
         slot(SET_MIC_GATE + k);
     for (int s : {SET_REVERB_VOLUME, SET_ECHO_VOLUME, SET_HDMI_PORT, SET_MUSIC_SOURCE, SET_SRC_LEVEL_SPDIF,
-                  SET_SRC_LEVEL_COAX, SET_SRC_LEVEL_BT, SET_SRC_LEVEL_HDMI1, SET_SRC_LEVEL_HDMI2, SET_SRC_LEVEL_HDMI3,
-                  SET_SRC_LEVEL_HDMI4, SET_SRC_LEVEL_AUX1, SET_SRC_LEVEL_AUX2})
+                  SET_SRC_LEVEL_COAX, SET_SRC_LEVEL_BT, SET_SRC_LEVEL_HDMI1, SET_SRC_LEVEL_HDMI2,
+                  SET_SRC_LEVEL_HDMI3, SET_SRC_LEVEL_HDMI4, SET_SRC_LEVEL_AUX1, SET_SRC_LEVEL_AUX2})
         slot(s);
     for (int set = 0; set < 2; ++set) {
         const int d = set ? SET_ECHO_B_EQ_BYPASS - SET_ECHO_A_EQ_BYPASS : 0;
         const int r = set ? SET_REVERB_B_EQ_BYPASS - SET_REVERB_A_EQ_BYPASS : 0;
         slot(set ? SET_MIC_B_SHIFT : SET_MIC_A_SHIFT);
-        for (int s : {SET_ECHO_A_LEVEL + d, SET_REVERB_A_LEVEL + r, SET_REVERB_A_PREDELAY + r, SET_REVERB_A_TIME + r,
-                      SET_ECHO_A_PREDELAY + d, SET_ECHO_A_TIME + d, SET_ECHO_A_START + d, SET_ECHO_A_DECAY + d})
+        for (int s :
+             {SET_ECHO_A_LEVEL + d, SET_REVERB_A_LEVEL + r, SET_REVERB_A_PREDELAY + r, SET_REVERB_A_TIME + r,
+              SET_ECHO_A_PREDELAY + d, SET_ECHO_A_TIME + d, SET_ECHO_A_START + d, SET_ECHO_A_DECAY + d})
             slot(s);
     }
     for (int s : {SET_MUSIC_PITCH, SET_MUSIC_AGC_ON, SET_MUSIC_AGC_LEVEL, SET_MUSIC_GATE, SET_SUB_DECAY_ON,
@@ -60,7 +61,9 @@ std::vector<SettingUnit> BuildUnits() {
     slot(SET_LPF_DELAY);
     slot(SET_LPF_GAIN);
     // The image in address order: the groups' bands (an output's band 10 stands for 10..13).
-    auto band = [&](int group, int b) { u.push_back({UnitKind::Band, static_cast<int16_t>(b), static_cast<int16_t>(group)}); };
+    auto band = [&](int group, int b) {
+        u.push_back({UnitKind::Band, static_cast<int16_t>(b), static_cast<int16_t>(group)});
+    };
     for (int group : {1, 2, 3, 4})
         for (int b = 0; b < EqBandCount(group); ++b)
             band(group, b);
@@ -92,10 +95,11 @@ std::vector<int> UnitSlots(const SettingUnit& u) {
             return {SET_MIC_BOOST_ON, SET_MIC_BOOST_ON2};
         return {u.nIndex};
     case UnitKind::Compressor:
-        return {SET_OUT_COMP_THRESHOLD + u.nIndex, SET_OUT_COMP_RATIO + u.nIndex, SET_OUT_COMP_ATTACK + u.nIndex,
-                SET_OUT_COMP_RELEASE + u.nIndex};
+        return {SET_OUT_COMP_THRESHOLD + u.nIndex, SET_OUT_COMP_RATIO + u.nIndex,
+                SET_OUT_COMP_ATTACK + u.nIndex, SET_OUT_COMP_RELEASE + u.nIndex};
     case UnitKind::MusicLimiter:
-        return {SET_MUSIC_COMP_THRESHOLD, SET_MUSIC_COMP_RATIO, SET_MUSIC_COMP_ATTACK, SET_MUSIC_COMP_RELEASE};
+        return {SET_MUSIC_COMP_THRESHOLD, SET_MUSIC_COMP_RATIO, SET_MUSIC_COMP_ATTACK,
+                SET_MUSIC_COMP_RELEASE};
     case UnitKind::RoutePair:
         return {SET_MIC_ROUTE_A + u.nIndex, SET_MIC_ROUTE_B + u.nIndex};
     default:
@@ -172,8 +176,8 @@ float SnapFloat(const SettingsSnapshot& s, int slot) {
 std::string BandText(const uint8_t* record) {
     const BandValues v = DecodeBandRecord(record);
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%s %.0f Hz %+.1f dB Q %.3f", SectionTypeName(v.nType).c_str(), v.fFreq + 0.0f,
-                  v.fGain + 0.0f, v.fQ + 0.0f);
+    std::snprintf(buf, sizeof buf, "%s %.0f Hz %+.1f dB Q %.3f", SectionTypeName(v.nType).c_str(),
+                  v.fFreq + 0.0f, v.fGain + 0.0f, v.fQ + 0.0f);
     return buf;
 }
 
@@ -250,8 +254,19 @@ std::vector<SettingUnit> DifferingUnits(const SettingsSnapshot& a, const Setting
 
 std::vector<SettingDifference> DiffSettings(const SettingsSnapshot& a, const SettingsSnapshot& b) {
     std::vector<SettingDifference> out;
-    for (const SettingUnit& u : DifferingUnits(a, b))
-        out.push_back({u, UnitName(u), UnitValueText(u, a), UnitValueText(u, b)});
+    for (const SettingUnit& u : DifferingUnits(a, b)) {
+        SettingDifference d{u, UnitName(u), UnitValueText(u, a), UnitValueText(u, b)};
+        // A band whose crossover sections or second split band are alike reads as the band alone.
+        if (u.kind == UnitKind::Band && BandRecords(u) > 1) {
+            const size_t at = static_cast<size_t>(EqBandAddress(u.nGroup, u.nIndex)) + kBandRecordSize;
+            const size_t rest = static_cast<size_t>(kBandRecordSize * (BandRecords(u) - 1));
+            if (std::memcmp(&a.byImage[at], &b.byImage[at], rest) == 0) {
+                d.strA = BandText(&a.byImage[at - kBandRecordSize]);
+                d.strB = BandText(&b.byImage[at - kBandRecordSize]);
+            }
+        }
+        out.push_back(std::move(d));
+    }
     return out;
 }
 
@@ -285,15 +300,17 @@ std::string UnitValueText(const SettingUnit& u, const SettingsSnapshot& s) {
     case UnitKind::Compressor:
     case UnitKind::MusicLimiter: {
         const std::vector<int> slots = UnitSlots(u);
-        return DiffNumber(SnapFloat(s, slots[0])) + " dB " + DiffNumber(SnapFloat(s, slots[1])) + ":1 attack " +
-               DiffNumber(SnapFloat(s, slots[2])) + " ms release " + DiffNumber(SnapFloat(s, slots[3])) + " ms";
+        return DiffNumber(SnapFloat(s, slots[0])) + " dB " + DiffNumber(SnapFloat(s, slots[1])) +
+               ":1 attack " + DiffNumber(SnapFloat(s, slots[2])) + " ms release " +
+               DiffNumber(SnapFloat(s, slots[3])) + " ms";
     }
     case UnitKind::RoutePair:
         return s.nSetting[SET_MIC_ROUTE_A + u.nIndex] != 0 ? "set A" : "set B";
     case UnitKind::SurroundLevel:
         return DiffNumber(BitsFloat(GetBE32(&s.bySurroundLevels[4 * u.nIndex]))) + " dB";
     case UnitKind::MicBoostGain:
-        return DiffNumber(BitsFloat((uint32_t(s.byMicBoost[0]) << 24) | (uint32_t(s.byMicBoost[1]) << 16))) + " dB";
+        return DiffNumber(BitsFloat((uint32_t(s.byMicBoost[0]) << 24) | (uint32_t(s.byMicBoost[1]) << 16))) +
+               " dB";
     case UnitKind::Band: {
         const size_t at = static_cast<size_t>(EqBandAddress(u.nGroup, u.nIndex));
         std::string text = BandText(&s.byImage[at]);
@@ -304,8 +321,8 @@ std::string UnitValueText(const SettingUnit& u, const SettingsSnapshot& s) {
     case UnitKind::SoundField: {
         const auto& b = s.bySoundField;
         std::string text = std::to_string(b[0]) + " x " + std::to_string(b[1]) + " m, listener (" +
-                           DiffNumber(DecodeSoundFieldCoord(b[2])) + ", " + DiffNumber(DecodeSoundFieldCoord(b[3])) +
-                           ")";
+                           DiffNumber(DecodeSoundFieldCoord(b[2])) + ", " +
+                           DiffNumber(DecodeSoundFieldCoord(b[3])) + ")";
         for (int k = 0; k < kSoundFieldSpeakers; ++k)
             text += " " + std::to_string(k) + ":(" + DiffNumber(DecodeSoundFieldCoord(b[4 + 2 * k])) + ", " +
                     DiffNumber(DecodeSoundFieldCoord(b[5 + 2 * k])) + ")";
@@ -328,13 +345,15 @@ std::vector<SettingUnit> ApplySettings(const SettingsSnapshot& now, const Settin
     std::vector<SettingUnit> sent;
     std::array<bool, kOutputChannels> splitDone{};
     for (const SettingUnit& u : units) {
-        if (u.kind == UnitKind::Band && u.nIndex == kSplitBand && u.nGroup >= MOD_OUT1 && u.nGroup <= MOD_OUT8 &&
-            splitDone[u.nGroup - MOD_OUT1])
+        if (u.kind == UnitKind::Band && u.nIndex == kSplitBand && u.nGroup >= MOD_OUT1 &&
+            u.nGroup <= MOD_OUT8 && splitDone[u.nGroup - MOD_OUT1])
             continue;
         SendUnit(u);
         sent.push_back(u);
-        // A delay mode writes the split bands from the split as it stands: laid again when the target's differ.
-        if (u.kind == UnitKind::Slot && u.nIndex >= SET_OUT_DELAY_WHOLE && u.nIndex < SET_OUT_DELAY_WHOLE + 8) {
+        // A delay mode writes the split bands from the split as it stands: laid again when the target's
+        // differ.
+        if (u.kind == UnitKind::Slot && u.nIndex >= SET_OUT_DELAY_WHOLE &&
+            u.nIndex < SET_OUT_DELAY_WHOLE + 8) {
             const int c = u.nIndex - SET_OUT_DELAY_WHOLE;
             const SettingUnit split{UnitKind::Band, kSplitBand, static_cast<int16_t>(MOD_OUT1 + c)};
             auto lock = LockStore();

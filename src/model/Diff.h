@@ -28,7 +28,16 @@ void LaySettings(const SettingsSnapshot& s);
 // a compressor (its four slots), a microphone's route pair, a channel's surround level, the boost
 // gain, a band record (an output's band 10 with its three crossover sections; bands 14 and 15 as the
 // delay split), the sound-field block.
-enum class UnitKind : uint8_t { Slot, Compressor, MusicLimiter, RoutePair, SurroundLevel, MicBoostGain, Band, SoundField };
+enum class UnitKind : uint8_t {
+    Slot,
+    Compressor,
+    MusicLimiter,
+    RoutePair,
+    SurroundLevel,
+    MicBoostGain,
+    Band,
+    SoundField
+};
 struct SettingUnit {
     UnitKind kind = UnitKind::Slot;
     int16_t nIndex = 0; // slot, channel, microphone; band groups: the band
@@ -43,7 +52,7 @@ bool UnitDiffers(const SettingUnit& u, const SettingsSnapshot& a, const Settings
 
 struct SettingDifference {
     SettingUnit unit;
-    std::string strName; // "SET_OUT_MUTE[3]", "out3 band 4", ...
+    std::string strName;    // "SET_OUT_MUTE[3]", "out3 band 4", ...
     std::string strA, strB; // the values in the window's units
 };
 // The units that differ, in write-all order.

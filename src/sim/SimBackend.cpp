@@ -1,6 +1,10 @@
 #include "sim/SimBackend.h"
 
+#include "dsp/Encoding.h"
+#include "link/Codec.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -182,6 +186,8 @@ void CSimBackend::TimerLoop() {
             // Nothing when the request was cancelled meanwhile.
             if (const std::optional<Report> r = m_proc.PressKey(t.nArg); r && m_opened == Opened::Ours)
                 Deliver({*r});
+        } else if (t.kind == Timed::Drift) {
+            DriftLocked();
         } else if (t.kind == Timed::PlugButton) {
             const std::vector<Report> frames = m_proc.PressPlugButton();
             if (m_opened == Opened::Ours)
@@ -192,6 +198,25 @@ void CSimBackend::TimerLoop() {
                     true);
         }
     }
+}
+
+// The processor's own hands: it takes the changes as the console would send them, but nobody is told.
+void CSimBackend::DriftLocked() {
+    constexpr int kMusicVolumeBlock = 4, kMusicVolumeParam = 12, kMusicEqBand1 = 336;
+    const std::vector<uint32_t> words = m_proc.Param(kMusicVolumeBlock, kMusicVolumeParam);
+    float volume = 0;
+    if (!words.empty())
+        std::memcpy(&volume, &words[0], sizeof volume);
+    const int percent = (static_cast<int>(std::lround(volume * 100)) + 10) % 100;
+    const float sent = EncodeVolumePlus(percent);
+    uint32_t bits;
+    std::memcpy(&bits, &sent, sizeof bits);
+    m_proc.Handle(BuildParam(kMusicVolumeBlock, kMusicVolumeParam, bits, 1));
+    BandValues band = DecodeBandRecord(&m_proc.Current().mem[kMusicEqBand1]);
+    band.fGain = band.fGain > 9 ? -6.0f : band.fGain + 3.0f;
+    const BandRecordBytes record =
+        EncodeBandRecord(band.fGain, band.fFreq, band.fQ, band.nType < 0 ? 1 : band.nType);
+    m_proc.Handle(BuildMemoryWrite(kMusicEqBand1, kBandRecordSize, record.data()));
 }
 
 void CSimBackend::SetCableWatch(std::function<void(bool plugged)> watch) {
@@ -305,6 +330,8 @@ void CSimBackend::SetFaults(const SimFaults& faults) {
     m_nModelAsks = 0;
     m_nReplyCount = 0;
     m_nPlugReplies = 0;
+    if (faults.nDriftAfterMs > 0)
+        Schedule(Timed::Drift, faults.nDriftAfterMs);
 }
 
 SimFaults CSimBackend::Faults() const {

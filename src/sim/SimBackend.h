@@ -45,6 +45,8 @@ struct SimFaults {
     int nPlugGarbageEvery = 0;          // a random plug report after every Nth reply to plug traffic
     int nGarbageEvery = 0;              // a random extra report after every Nth reply (0: none)
     bool bGarbageAnyCode = false;       // garbage may use codes the console decodes; else only others
+    int nDriftAfterMs = 0;              // this long after the faults are set, the processor changes the
+                                        // music volume and music EQ band 1 itself, as a front-panel knob
     uint32_t nSeed = 1;                 // for dropped replies and garbage
     bool operator==(const SimFaults&) const = default;
 };
@@ -114,7 +116,7 @@ private:
     // What the faults do later: put the cable back, press a remote key, press a plug's button, send
     // a node report.
     struct Timed {
-        enum Kind { Replug, LearnKey, PlugButton, PlugReport } kind;
+        enum Kind { Replug, LearnKey, PlugButton, PlugReport, Drift } kind;
         Clock::time_point at;
         uint8_t nArg = 0;
     };
@@ -127,6 +129,7 @@ private:
     void AfterWriteLocked(const Report& in, bool modeWaited, const std::vector<Report>& replies);
     void Schedule(Timed::Kind kind, int ms, uint8_t arg = 0);
     void TimerLoop();
+    void DriftLocked();
     void NotifyCable(bool plugged);
 
     std::condition_variable m_timerCv;

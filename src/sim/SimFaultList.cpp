@@ -35,6 +35,7 @@ constexpr Item kItems[] = {
     {"late-button", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000", "MS"},
     {"silent-plug", Kind::Whole, 2, 232, "a plug node from 2 to 232", "N"},
     {"plug-garbage-every", Kind::Whole, 1, 1000000000, "a whole number from 1", "N"},
+    {"drift-after", Kind::Whole, 1, 600000, "milliseconds from 1 to 600000", "MS"},
     {"seed", Kind::Whole, 0, UINT32_MAX, "a whole number from 0 to 4294967295", "N"},
 };
 
@@ -100,6 +101,8 @@ void Set(SimFaults& f, std::string_view name, int64_t n, double p) {
         f.nSilentPlug = static_cast<int>(n);
     else if (name == "plug-garbage-every")
         f.nPlugGarbageEvery = static_cast<int>(n);
+    else if (name == "drift-after")
+        f.nDriftAfterMs = static_cast<int>(n);
     else if (name == "seed")
         f.nSeed = static_cast<uint32_t>(n);
 }
@@ -221,6 +224,8 @@ std::string FormatSimFaults(const SimFaults& f) {
     for (auto [name, value] : plugs)
         if (value)
             add(name + ("=" + std::to_string(value)));
+    if (f.nDriftAfterMs)
+        add("drift-after=" + std::to_string(f.nDriftAfterMs));
     if (f.nSeed != SimFaults{}.nSeed)
         add("seed=" + std::to_string(f.nSeed));
     return s;

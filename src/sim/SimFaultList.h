@@ -11,7 +11,7 @@
 // Items: latency=MS, silent, drop=P, drop-every=N, garbage-every=N, any-code (with garbage-every),
 // wrong-model, model-second-try, version=N, erased, unplug-after=N, replug-after=MS (with
 // unplug-after), learn-key=MS, plug-report=V, late-button=MS, silent-plug=N, plug-garbage-every=N,
-// seed=N. Spaces around an item
+// drift-after=MS, seed=N. Spaces around an item
 // are ignored. False on the first bad item, with `error` naming it; `faults` is then unchanged.
 bool ParseSimFaults(std::string_view list, SimFaults& faults, std::string& error);
 

@@ -285,11 +285,10 @@ void CConnection::SendAllParameters(int volumeMode) {
             g_Param.nSetting[SET_MIC_ROUTE_A + u.nIndex] = toA ? 100 : 0;
             g_Param.nSetting[SET_MIC_ROUTE_B + u.nIndex] = toA ? 0 : 100;
         }
-        if (u.kind == UnitKind::Slot &&
-            (u.nIndex == SET_REVERB_A_TIME || u.nIndex == SET_REVERB_B_TIME || u.nIndex == SET_ECHO_A_TIME ||
-             u.nIndex == SET_ECHO_B_TIME))
+        if (u.kind == UnitKind::Slot && (u.nIndex == SET_REVERB_A_TIME || u.nIndex == SET_REVERB_B_TIME ||
+                                         u.nIndex == SET_ECHO_A_TIME || u.nIndex == SET_ECHO_B_TIME))
             TruncateFloatSlot(u.nIndex); // whole milliseconds; the 2 ms minimum follows when sent
-        SendUnit(u); // the boost switch copies the slot into its twin first
+        SendUnit(u);                     // the boost switch copies the slot into its twin first
     }
 }
 
