@@ -33,7 +33,8 @@ TEST(SimFaultList, EveryItemSetsItsFault) {
     EXPECT_EQ(f.nSeed, 4294967295u);
     const SimFaults c =
         Parsed("unplug-after=9,replug-after=500,learn-key=1500,plug-report=7,late-button=2000,"
-               "silent-plug=232,plug-garbage-every=5");
+               "silent-plug=232,plug-garbage-every=5,drift-after=600000");
+    EXPECT_EQ(c.nDriftAfterMs, 600000);
     EXPECT_EQ(c.nReplugAfterMs, 500);
     EXPECT_EQ(c.nLearnKeyAfterMs, 1500);
     EXPECT_EQ(c.nPlugReport, 7);
@@ -59,7 +60,7 @@ TEST(SimFaultList, FormattedListReadsBackTheSameFaults) {
           "version=17,erased,unplug-after=100,seed=7",
           "unplug-after=240,replug-after=500,learn-key=1500,plug-report=2,late-button=900,silent-plug=3,"
           "plug-garbage-every=4",
-          "drop=0.333", "garbage-every=1", "seed=9", "erased"}) {
+          "drop=0.333", "drift-after=1500", "garbage-every=1", "seed=9", "erased"}) {
         const SimFaults f = Parsed(list);
         EXPECT_EQ(FormatSimFaults(f), list);
         EXPECT_EQ(Parsed(FormatSimFaults(f)), f);
@@ -99,6 +100,7 @@ TEST(SimFaultList, BadItemsAreNamedAndChangeNothing) {
         {"plug-report=1", "\"plug-report=1\""},
         {"plug-report=8", "\"plug-report=8\""},
         {"silent-plug=1", "\"silent-plug=1\""},
+        {"drift-after=0", "\"drift-after=0\""},
         {"learn-key=0", "\"learn-key=0\""},
         {"drop=0.1,,silent", "empty item"},
         {"drop=0.1,", "empty item"},
