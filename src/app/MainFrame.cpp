@@ -94,7 +94,7 @@ CMainFrame::CMainFrame(QWidget* view, IViewCommands* commands) : m_pCommands(com
     connect(m_pRibbon, &CMyMFCRibbonBar::Command, this, [this](int id) {
         if (id == ID_APP_ABOUT)
             ShowAbout();
-        else
+        else if (!m_pHistory || !m_pHistory->OnCommand(id))
             m_pCommands->OnCommand(id);
     });
     connect(m_pRibbon, &CMyMFCRibbonBar::CategoryChanged, this, &CMainFrame::OnCategoryChanged);
@@ -132,6 +132,52 @@ void CMainFrame::BuildRibbon() {
     m_pRibbon->AddTabButton(ID_PLUG_WINDOW, Tr("智能插座", "Smart plug"));
     m_pRibbon->AddTabButton(ID_BTN_LANGUAGE, QString::fromUtf8("中/EN"));
     m_pRibbon->AddTabButton(ID_APP_ABOUT, QStringLiteral("?"))->setToolTip(QStringLiteral("a"));
+}
+
+void CMainFrame::AttachHistory(CEditHistory* history) {
+    m_pHistory = history;
+    BuildHistoryButtons();
+    m_pAbPane = new QLabel;
+    statusBar()->insertPermanentWidget(0, m_pAbPane); // before the equaliser's controls
+    m_pHistory->SetAbPane(m_pAbPane);
+}
+
+void CMainFrame::BuildHistoryButtons() {
+    const QString undoKeys = QString::fromLatin1(kUndoKeys), redoKeys = QString::fromLatin1(kRedoKeys);
+    struct Button {
+        int id;
+        QString text, tip;
+        QAction* follows; // enabled with it
+    };
+    const Button buttons[] = {
+        {ID_HISTORY_UNDO, QString(), Tr("撤销 (%1)", "Undo (%1)").arg(undoKeys), m_pHistory->UndoAction()},
+        {ID_HISTORY_REDO, QString(), Tr("重做 (%1)", "Redo (%1)").arg(redoKeys), m_pHistory->RedoAction()},
+        {ID_HISTORY_VIEW, Tr("历史", "History"),
+         Tr("编辑历史：点击一步回到那里", "Edit history: click a step to go back to it"), nullptr},
+        {ID_AB_STORE_A, Tr("存A", "Store A"), Tr("把当前设置存为 A", "Keep the settings as they are as A"),
+         nullptr},
+        {ID_AB_STORE_B, Tr("存B", "Store B"), Tr("把当前设置存为 B", "Keep the settings as they are as B"),
+         nullptr},
+        {ID_AB_TOGGLE, QStringLiteral("A/B"),
+         Tr("在 A 和 B 之间切换，只发送不同的设置",
+            "Switch between A and B, sending only the settings that differ"),
+         nullptr},
+        {ID_COMPARE_FILE, Tr("比较文件…", "Compare…"), Tr("与模式文件比较", "Compare with file…"), nullptr},
+        {ID_CHECK_PROCESSOR, Tr("检查", "Check"),
+         Tr("检查处理器：重新读取并与控制台比较",
+            "Check processor: read it again and compare with the console"),
+         nullptr},
+    };
+    for (const Button& b : buttons) {
+        QToolButton* button = m_pRibbon->AddTabButton(b.id, b.text);
+        button->setToolTip(b.tip);
+        if (b.follows) {
+            button->setIcon(b.follows->icon());
+            button->setEnabled(b.follows->isEnabled());
+            connect(b.follows, &QAction::changed, button,
+                    [button, action = b.follows] { button->setEnabled(action->isEnabled()); });
+        }
+    }
 }
 
 void CMainFrame::BuildCategory(int index) {

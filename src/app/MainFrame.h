@@ -4,6 +4,7 @@
 // of the view.
 #pragma once
 
+#include "app/EditHistory.h"
 #include "app/FrameIntents.h"
 
 #include <QColor>
@@ -25,7 +26,9 @@ public:
     // A view that is both.
     template <class View>
     explicit CMainFrame(View* view)
-        : CMainFrame(static_cast<QWidget*>(view), static_cast<IViewCommands*>(view)) {}
+        : CMainFrame(static_cast<QWidget*>(view), static_cast<IViewCommands*>(view)) {
+        AttachHistory(new CEditHistory(view, view->ConsoleLink(), this));
+    }
     ~CMainFrame() override;
 
     CMyMFCRibbonBar* Ribbon() const { return m_pRibbon; }
@@ -55,6 +58,8 @@ public:
     QLabel* ModePane() const { return m_pModePane; }
     QCheckBox* BypassBox() const { return m_pBypass; }
     QPushButton* ResetEqButton() const { return m_pResetEq; }
+    CEditHistory* History() const { return m_pHistory; }
+    QLabel* AbPane() const { return m_pAbPane; }
 
     // The close prompt; true when the window may close. Public for the application menu and tests.
     bool QueryClose();
@@ -66,6 +71,9 @@ protected:
 private:
     void BuildRibbon();
     void BuildCategory(int index);
+    void BuildHistoryButtons();
+    // Undo, A/B and compare: their buttons and status pane.
+    void AttachHistory(CEditHistory* history);
     void BuildStatusBar();
     void OnCategoryChanged(int index);
     bool HandleWheel(class QWheelEvent* event);
@@ -77,6 +85,8 @@ private:
     QLabel* m_pModePane = nullptr;
     QCheckBox* m_pBypass = nullptr;
     QPushButton* m_pResetEq = nullptr;
+    CEditHistory* m_pHistory = nullptr;
+    QLabel* m_pAbPane = nullptr;
     bool m_bClosing = false;
     const QEvent* m_pLastWheel = nullptr;
     QPointer<QWidget> m_pLastWheelTarget;

@@ -32,6 +32,7 @@ bool Connected() {
 CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent)
     : QWidget(parent), m_pLink(link), m_pTools(std::make_unique<CToolWindows>(PageContext{link, &m_state})),
       m_modes(link, this, [this] { UpdateCommandUI(); }), m_connection(link, this) {
+    m_modes.SetRecallWatch([this](int mode) { emit ModeRecallStarted(mode); });
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, PageColor());

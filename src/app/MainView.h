@@ -90,6 +90,8 @@ public:
 signals:
     // A synchronisation ended and its result was handled (true: store refreshed).
     void SyncHandled(bool ok);
+    // A memory mode's recall was sent; its read-all follows (the edit history makes it a step).
+    void ModeRecallStarted(int mode);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -60,6 +60,8 @@ void CModeCommands::LoadMode(int m) {
                            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     m_pLink->Conn().LoadMode(m);
+    if (m_recallWatch)
+        m_recallWatch(m);
     ShowSyncDialog(QString());
 }
 

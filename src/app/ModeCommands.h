@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class CConsoleLink;
 class IFrameIntents;
@@ -16,6 +17,8 @@ public:
     // `stateChanged` refreshes the command states once a mode has been stored.
     CModeCommands(CConsoleLink* link, QWidget* view, std::function<void()> stateChanged);
     void SetFrame(IFrameIntents* frame) { m_pFrame = frame; }
+    // Told when a memory mode's recall was sent (its read-all follows).
+    void SetRecallWatch(std::function<void(int mode)> watch) { m_recallWatch = std::move(watch); }
 
     // `fromKey` is the F1..F4 path.
     void LoadMode(int m);
@@ -34,4 +37,5 @@ private:
     QWidget* m_pView;
     std::function<void()> m_stateChanged;
     IFrameIntents* m_pFrame = nullptr;
+    std::function<void(int)> m_recallWatch;
 };

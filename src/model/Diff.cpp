@@ -332,6 +332,20 @@ std::string UnitValueText(const SettingUnit& u, const SettingsSnapshot& s) {
     return {};
 }
 
+SettingsSnapshot WithUnits(const SettingsSnapshot& base, const SettingsSnapshot& from,
+                           const std::vector<SettingUnit>& units) {
+    SettingsSnapshot out = base;
+    for (const SettingUnit& u : units) {
+        for (int slot : UnitSlots(u))
+            out.nSetting[slot] = from.nSetting[slot];
+        if (const uint8_t* src = UnitData(u, from)) {
+            const Bytes b = UnitBytes(u);
+            std::memcpy(const_cast<uint8_t*>(UnitData(u, out)) + b.nAt, src + b.nAt, b.nLength);
+        }
+    }
+    return out;
+}
+
 std::vector<SettingUnit> ApplySettings(const SettingsSnapshot& now, const SettingsSnapshot& target,
                                        const std::function<bool(const SettingUnit&)>& take) {
     std::vector<SettingUnit> units = DifferingUnits(now, target);

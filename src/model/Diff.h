@@ -66,6 +66,10 @@ void SendUnit(const SettingUnit& u);
 std::string UnitName(const SettingUnit& u);
 std::string UnitValueText(const SettingUnit& u, const SettingsSnapshot& s);
 
+// `base` with the units `units` as `from` holds them.
+SettingsSnapshot WithUnits(const SettingsSnapshot& base, const SettingsSnapshot& from,
+                           const std::vector<SettingUnit>& units);
+
 // Makes the processor hold `target` where it now holds `now` (normally the store): lays the units that
 // differ (those `take` accepts, when given) onto the store and sends each through the operations the
 // window's edits use, in write-all order. Never stores a memory mode. Returns the units sent.
