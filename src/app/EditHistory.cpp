@@ -189,8 +189,10 @@ void CEditHistory::Record() {
 
 void CEditHistory::Push(const SettingsSnapshot& before, const SettingsSnapshot& after, const QString& text,
                         bool mergeable) {
+    // `before` may be m_last itself: the step copies it first.
+    auto* step = new CSettingsStep(this, before, after, text, mergeable, m_clock.elapsed());
     m_last = after;
-    m_pStack->push(new CSettingsStep(this, before, after, text, mergeable, m_clock.elapsed()));
+    m_pStack->push(step);
     UpdatePane();
 }
 

@@ -84,7 +84,8 @@ std::string UsageText(std::span<const CommandRow> commands, std::span<const Opti
         text += line + "\n";
     for (const std::string& line :
          Wrap("Exit status: 0 done; 1 no processor, it failed or did not answer (what was applied is said); "
-              "2 usage; 3 file. doctor: 0 all well, 1 no processor, 4 no permission, 5 held by another "
+              "2 usage; 3 file. diff and verify: 0 equal, 1 they differ, 2 usage, 3 file, 4 no processor. "
+              "doctor: 0 all well, 1 no processor, 4 no permission, 5 held by another "
               "program, 6 no answer, 7 another model or command-set version.",
               kTextWidth))
         text += line + "\n";
