@@ -184,6 +184,10 @@ void CEditHistory::Record() {
     const SettingsSnapshot now = TakeSettings();
     if (now == m_last)
         return;
+    if (DifferingUnits(m_last, now).empty()) { // nothing the processor can tell apart
+        m_last = now;
+        return;
+    }
     Push(m_last, now, StepText(m_last, now), true);
 }
 

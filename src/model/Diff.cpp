@@ -232,8 +232,17 @@ const std::vector<SettingUnit>& SettingUnits() {
 }
 
 bool UnitDiffers(const SettingUnit& u, const SettingsSnapshot& a, const SettingsSnapshot& b) {
+    // What the processor keeps decides: the words sent, not the values the console rounds them from.
+    if (u.kind == UnitKind::Compressor || u.kind == UnitKind::MusicLimiter) {
+        const std::vector<int> s = UnitSlots(u);
+        auto words = [&s](const SettingsSnapshot& x) {
+            return EncodeCompressorBlock(SnapFloat(x, s[0]), SnapFloat(x, s[1]), SnapFloat(x, s[2]),
+                                         SnapFloat(x, s[3]));
+        };
+        return words(a) != words(b);
+    }
     for (int slot : UnitSlots(u))
-        if (a.nSetting[slot] != b.nSetting[slot])
+        if (!SlotWordsEqual(slot, a.nSetting[slot], b.nSetting[slot]))
             return true;
     if (const uint8_t* pa = UnitData(u, a)) {
         const Bytes r = UnitBytes(u);

@@ -140,8 +140,8 @@ uint32_t IntWord(int32_t v) {
 }
 
 // The value word of a single-valued row; minimum clamps are written back. Caller holds the lock.
-uint32_t SlotWordLocked(int slot, const SlotRow& row) {
-    int32_t& v = g_Param.nSetting[slot];
+// The word a row sends for value `v`; a minimum clamp is written back into `v`.
+uint32_t RowWord(const SlotRow& row, int32_t& v) {
     switch (row.enc) {
     case SlotEnc::Pct:
         return FloatBits(EncodeFraction100(v));
@@ -176,6 +176,10 @@ uint32_t SlotWordLocked(int slot, const SlotRow& row) {
     default:
         return 0;
     }
+}
+
+uint32_t SlotWordLocked(int slot, const SlotRow& row) {
+    return RowWord(row, g_Param.nSetting[slot]);
 }
 
 int ChannelOf(int slot, int base) {
@@ -216,6 +220,22 @@ void SendMusicMuteFade(bool muted) {
 }
 
 } // namespace
+
+bool SlotWordsEqual(int slot, int32_t a, int32_t b) {
+    if (a == b)
+        return true;
+    const SlotRow& row = GetSlotRow(slot);
+    switch (row.enc) {
+    case SlotEnc::None:
+    case SlotEnc::Comp:
+    case SlotEnc::Hz:
+    case SlotEnc::DelayWhole:
+    case SlotEnc::MicBoost:
+        return false; // sent by an operation of their own, or not at all: the values themselves
+    default:
+        return RowWord(row, a) == RowWord(row, b);
+    }
+}
 
 const SlotRow& GetSlotRow(int slot) {
     static const SlotRow kNone{};

@@ -38,6 +38,10 @@ const SlotRow& GetSlotRow(int slot);
 void SetSlot(int slot, int32_t value);
 // The same for slots holding a float (Ms, Raw, FloatPct and the compressor values).
 void SetSlotFloat(int slot, float value);
+// True when values a and b of `slot` send the same word: the processor cannot tell them apart (a
+// delay between two sample steps, a value under its minimum). Slots sent by an operation of their
+// own compare as values.
+bool SlotWordsEqual(int slot, int32_t a, int32_t b);
 // Sends a slot's row from the store (write-all); minimum clamps are written back into the slot.
 void SendSlot(int slot);
 

@@ -22,10 +22,11 @@ TEST_F(DiffTest, EveryUserSlotAndImageByteBelongsToExactlyOneUnit) {
     std::vector<int> slotUnits(SET_COUNT, 0), imageUnits(kImageSize, 0);
     SettingsSnapshot zero;
     for (const SettingUnit& u : SettingUnits()) {
-        for (int s = 0; s < SET_COUNT; ++s) {
-            SettingsSnapshot one = zero;
+        for (int s = 0; s < SET_COUNT; ++s) { // 1 for the integers, 50.0 for the float slots
+            SettingsSnapshot one = zero, fifty = zero;
             one.nSetting[s] = 1;
-            slotUnits[s] += UnitDiffers(u, zero, one);
+            fifty.nSetting[s] = static_cast<int32_t>(FloatBits(50.0f));
+            slotUnits[s] += UnitDiffers(u, zero, one) || UnitDiffers(u, zero, fifty);
         }
         for (int b = 0; b < kImageSize; ++b) {
             SettingsSnapshot one = zero;
@@ -137,6 +138,37 @@ TEST_F(DiffTest, DifferencesAreNamedWithBothValuesInWriteAllOrder) {
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(UnitName(sent[0]), "out3 band 4");
     EXPECT_EQ(g_Param.nSetting[SET_OUT_MUTE + 2], 1);
+}
+
+TEST_F(DiffTest, ValuesTheProcessorCannotTellApartAreNoDifference) {
+    const SettingsSnapshot a = TakeSettings();
+    SettingsSnapshot b = a;
+    auto f = [](float v) { return static_cast<int32_t>(FloatBits(v)); };
+    b.nSetting[SET_OUT_DELAY + 1] = f(1.0f); // both under the 1.5 ms minimum
+    SettingsSnapshot c = a;
+    c.nSetting[SET_OUT_DELAY + 1] = f(0.5f);
+    EXPECT_TRUE(DiffSettings(b, c).empty());
+    c.nSetting[SET_OUT_DELAY + 1] = f(10.0f);
+    EXPECT_EQ(DiffSettings(b, c).size(), 1u);
+    // A compressor read back decodes near, not onto, the value set; the block sent is the same.
+    SetSlotFloat(SET_OUT_COMP_RATIO + 3, 7.5f);
+    SetSlotFloat(SET_OUT_COMP_ATTACK + 3, 53.0f);
+    const SettingsSnapshot set = TakeSettings();
+    std::vector<uint32_t> words;
+    for (const Report& r : Sent())
+        if (r[1] == CMD_SET_PARAM && r[3] == MOD_OUT1 + 3 && r[4] == 27)
+            for (int i = 0; i < r[5]; ++i)
+                words.push_back(ValueWord(r, i));
+    ASSERT_EQ(words.size(), 14u);
+    Report reply{};
+    reply[1] = CMD_GET_PARAM;
+    reply[3] = MOD_OUT1 + 3;
+    reply[4] = 27;
+    reply[5] = 7;
+    for (int i = 0; i < 7; ++i)
+        PutBE32(&reply[6 + 4 * i], words[7 + i]);
+    DecodeParamReport(reply.data());
+    EXPECT_TRUE(DiffSettings(set, TakeSettings()).empty());
 }
 
 TEST_F(DiffTest, DelayModeSendsTheSplitBandsOnceAndLandsOnTheTarget) {

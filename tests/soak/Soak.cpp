@@ -47,7 +47,13 @@ std::function<void()> RandomEdit(std::mt19937& rng) {
     case 2:
         return [=] { SetSlotFloat(SET_OUT_DELAY + c, static_cast<float>(pick(2, 40))); };
     case 3:
-        return [=] { SetSlotFloat(SET_OUT_COMP_THRESHOLD + c, static_cast<float>(-pick(0, 30))); };
+        return pick(0, 1) ? std::function<void()>([=] {
+            SetSlotFloat(SET_OUT_COMP_THRESHOLD + c, static_cast<float>(-pick(0, 30)));
+        })
+                          : std::function<void()>([=] {
+                                SetSlotFloat(SET_OUT_COMP_RATIO + c, static_cast<float>(pick(1, 20)) / 2);
+                                SetSlotFloat(SET_OUT_COMP_ATTACK + c, static_cast<float>(pick(1, 200)));
+                            });
     case 4:
         return [=] {
             EditSlot(SET_ECHO_A_TIME + 6 * pick(0, 1), static_cast<int32_t>(FloatBits(float(pick(2, 300)))));
