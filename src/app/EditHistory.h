@@ -4,7 +4,9 @@
 
 #include "model/Diff.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -14,8 +16,6 @@
 class CConsoleLink;
 class CQX7745v13View;
 class QAction;
-class QDialog;
-class QLabel;
 class QUndoStack;
 class QWidget;
 
