@@ -1,5 +1,5 @@
-// m7qctl diff and verify: two sets of settings (mode files or the processor) compared setting by
-// setting, in the window's units.
+// m7qctl's commands that read mode files as they are: dump, and diff and verify, which compare two sets
+// of settings (mode files or the processor) setting by setting, in the window's units.
 #pragma once
 
 #include "cli/Help.h"
@@ -28,3 +28,6 @@ int PrepareDiff(const std::vector<std::string>& args, bool json, DiffJob& job);
 int RunDiff(const DiffJob& job);
 // The rows of diff and verify in m7qctl's command table.
 std::vector<CommandRow> DiffCommandRows(int (*run)(CliOptions&));
+
+// m7qctl dump FILE: the file laid onto the start-up store, printed; 0, or 3 when it cannot be read.
+int DumpModeFileCommand(const std::string& path, bool json);

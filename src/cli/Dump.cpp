@@ -1,10 +1,6 @@
 #include "cli/Dump.h"
 
-#include "cli/Language.h"
-#include "cli/Script.h"
-#include "files/ModeFile.h"
 #include "model/Compound.h"
-#include "model/Defaults.h"
 #include "model/Diff.h"
 #include "model/ParamStore.h"
 #include "model/Schema.h"
@@ -12,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <sstream>
 #include <vector>
 
@@ -154,24 +149,4 @@ std::string DumpJson() {
     }
     out << "}}\n";
     return out.str();
-}
-
-int DumpModeFileCommand(const std::string& path, bool json) {
-    ResetStoreAtStartup();
-    const ModeFileResult r = LoadModeFile(path);
-    if (!r.bOk) {
-        std::cerr << "m7qctl: " << r.strError << "\n";
-        return 3;
-    }
-    if (r.bTruncated)
-        std::cerr << "m7qctl: "
-                  << Say("the file is shorter than its version " + std::to_string(r.nVersion) +
-                             " says; loaded as far as it goes",
-                         "文件比第 " + std::to_string(r.nVersion) + " 版应有的短；读到哪里算哪里")
-                  << "\n";
-    if (r.bOversized)
-        std::cerr << "m7qctl: " << OversizedFileText(path, r.nVersion)
-                  << Say("; the rest is not read\n", "；多出的部分不读\n");
-    std::cout << (json ? DumpJson() : DumpText());
-    return 0;
 }

@@ -12,6 +12,3 @@ std::string DumpNumber(double v);                 // "%.6g"; "null" when not fin
 std::string DumpJsonString(const std::string& s); // quoted and escaped
 std::string DumpText();
 std::string DumpJson();
-
-// m7qctl dump FILE: the file laid onto the start-up store, printed; 0, or 3 when it cannot be read.
-int DumpModeFileCommand(const std::string& path, bool json);
