@@ -25,7 +25,7 @@ mics=$'SET_MIC_LEVEL\\[1\\]\nSET_MIC_LEVEL\\[2\\]\nSET_MIC_LEVEL\\[3\\]\nSET_MIC
 
 # Every word list is m7qctl's own; the hidden complete command is not offered.
 [ "$(offers "")" = "$("$M" complete commands)" ] || fail "the commands are m7qctl's"
-expect $'info\nbackup\nrestore\ndump\nmode\nget\nset\neq\ndoctor\nhelp' ""
+expect $'info\nbackup\nrestore\ndump\ndiff\nverify\nmode\nget\nset\neq\ndoctor\nhelp' ""
 expect "doctor" do
 expect "backup" help ba
 expect "" comp
@@ -33,7 +33,7 @@ expect "" comp
 [ "$(offers eq fit out1 m.txt -)" = "$("$M" complete options eq fit | cut -d' ' -f1)" ] || fail "eq fit's options too"
 expect $'--sim\n--sim-state\n--sim-fault' --si
 expect $'latency=\nlate-button=' --sim-fault la
-expect $'silent,drop=\nsilent,drop-every=' --sim-fault silent,dr
+expect $'silent,drop=\nsilent,drop-every=\nsilent,drift-after=' --sim-fault silent,dr
 expect $'latency=5,seed=' --fast --sim-fault latency=5,se
 expect "$mics" get SET_MIC_LE
 expect "$mics" --sim --fast get SET_MIC_VOLUME set_mic_le # any case, after options and another name
@@ -61,6 +61,9 @@ touch "$dir/room.vm3zt" "$dir/front left.txt" "$dir/notes.md"
 [ "$(offers restore "$dir/" | sort)" = "$(printf '%s\n' "$dir/presets" "$dir/room.vm3zt")" ] ||
     fail "restore offers mode files and folders"
 expect "$dir/room.vm3zt" --file "$dir/r"
+expect "$dir/room.vm3zt" verify "$dir/r"
+[ "$(offers diff "$dir/room.vm3zt" "" | grep -cx device)" -eq 1 ] || fail "diff offers device"
+expect "device" diff dev
 expect "$dir/front left.txt" eq import out1 "$dir/fr"
 expect "$dir/front left.txt" eq fit out1 "$dir/notes.md" --range 20-500 "$dir/fr"
 expect "$dir/front left.txt" eq fit out1 "$dir/notes.md" --target "$dir/fr"
