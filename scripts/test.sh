@@ -31,7 +31,7 @@ echo "lintian: no error, no warning"
 
 echo "== Core and widget tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/ci-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_SANITIZE=ON -DM7Q_BENCH=OFF
-cmake --build build/ci-asan -j "$JOBS" --target m7q_core_tests m7q_controls_tests m7q_pages_tests m7q_app_tests
+cmake --build build/ci-asan -j "$JOBS" --target m7q_core_tests m7q_controls_tests m7q_pages_tests m7q_app_tests m7q_soak
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/ci-asan -j "$JOBS" --output-on-failure -E '^m7qctl'
 
@@ -39,7 +39,7 @@ echo "== Link, procedure and simulator tests under ThreadSanitizer"
 cmake -S . -B build/ci-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DM7Q_TSAN=ON -DM7Q_CORE_ONLY=ON
 cmake --build build/ci-tsan -j "$JOBS" --target m7q_core_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/ci-tsan -j "$JOBS" --output-on-failure -R 'Transport|Sync|Sim|Codec|Doctor|PollToken'
+    ctest --test-dir build/ci-tsan -j "$JOBS" --output-on-failure -R 'Transport|Sync|Sim|Codec|Doctor|PollToken|Compare'
 
 if command -v clang++ >/dev/null 2>&1; then
     echo "== Fuzzing, ${FUZZ_SECONDS} s a target"
