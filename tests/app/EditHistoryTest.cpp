@@ -68,10 +68,15 @@ protected:
         g_nLanguage = 0;
     }
     CEditHistory& History() { return *frame->History(); }
+    // What was sent but the live poll, which runs on its own timer.
     std::vector<Report> Sent() {
         link->Link().Flush();
         std::lock_guard lock(sentMutex);
-        return sent;
+        std::vector<Report> edits;
+        for (const Report& r : sent)
+            if (r[1] != CMD_GET_LIVE)
+                edits.push_back(r);
+        return edits;
     }
     void ClearSent() {
         link->Link().Flush();
