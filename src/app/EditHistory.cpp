@@ -221,10 +221,10 @@ void CEditHistory::OnSyncFinished(int kind) {
             m_pView->RefreshAll();
         const std::vector<SettingDifference> diffs = DiffSettings(console, now);
         // Shown once the synchronisation dialog's loop has returned.
-        QTimer::singleShot(0, this, [this, diffs, console, now] {
+        QTimer::singleShot(0, this, [this, diffs, now] {
             ShowDifferences(diffs, Tr("检查处理器", "Check processor"), Tr("控制台", "Console"),
                             Tr("处理器", "Processor"), Tr("采用处理器的值", "Take the processor's values"),
-                            Tr("发送控制台的值", "Send the console's values"), console, now);
+                            Tr("发送控制台的值", "Send the console's values"), now);
         });
         return;
     }
@@ -329,7 +329,7 @@ void CEditHistory::CompareWithFile(const QString& given) {
         LaySettings(now);
     }
     ShowDifferences(DiffSettings(now, file), Tr("与文件比较", "Compare with file"), Tr("当前", "Now"),
-                    Tr("文件", "File"), QString(), Tr("应用勾选项", "Apply ticked"), now, file);
+                    Tr("文件", "File"), QString(), Tr("应用勾选项", "Apply ticked"), file);
 }
 
 void CEditHistory::CheckProcessor() {
@@ -343,13 +343,12 @@ void CEditHistory::CheckProcessor() {
     ShowSyncDialog(QString());
 }
 
-// `a` is what the console holds, `b` the other side. Take lays b's ticked values onto the console
-// without sending (the processor holds them already); send makes the processor hold a's (a check)
-// or b's (a file) ticked values.
+// `b` is the other side (the processor's values, or a file's). Take lays b's ticked values onto the
+// console without sending (the processor holds them already); send makes the processor hold the
+// console's values as they are now (a check) or b's (a file) for the ticked rows.
 void CEditHistory::ShowDifferences(const std::vector<SettingDifference>& diffs, const QString& title,
                                    const QString& aTitle, const QString& bTitle, const QString& takeText,
-                                   const QString& sendText, const SettingsSnapshot& a,
-                                   const SettingsSnapshot& b) {
+                                   const QString& sendText, const SettingsSnapshot& b) {
     if (m_pCompare)
         m_pCompare->deleteLater();
     auto* dlg = new QDialog(m_pWindow);
@@ -388,11 +387,13 @@ void CEditHistory::ShowDifferences(const std::vector<SettingDifference>& diffs, 
     if (check) {
         QPushButton* take = buttons->addButton(takeText, QDialogButtonBox::ActionRole);
         take->setObjectName(QStringLiteral("take"));
-        connect(take, &QPushButton::clicked, dlg, [this, dlg, a, b, ticked] {
+        connect(take, &QPushButton::clicked, dlg, [this, dlg, b, ticked] {
             // Nothing is sent: the processor holds these values. Undo sends the console's back.
-            const SettingsSnapshot next = WithUnits(a, b, ticked());
+            Record();
+            const SettingsSnapshot now = TakeSettings();
+            const SettingsSnapshot next = WithUnits(now, b, ticked());
             LaySettings(next);
-            Push(a, next, Tr("采用处理器的值", "Take the processor's values"), false);
+            Push(now, next, Tr("采用处理器的值", "Take the processor's values"), false);
             if (m_pView)
                 m_pView->RefreshAll();
             dlg->close();
@@ -401,16 +402,19 @@ void CEditHistory::ShowDifferences(const std::vector<SettingDifference>& diffs, 
     QPushButton* send = buttons->addButton(sendText, QDialogButtonBox::AcceptRole);
     send->setObjectName(QStringLiteral("send"));
     send->setEnabled(!diffs.empty());
-    connect(send, &QPushButton::clicked, dlg, [this, dlg, a, b, check, ticked, takes] {
+    connect(send, &QPushButton::clicked, dlg, [this, dlg, b, check, ticked, takes] {
+        // The console's values as they are now: edits made while the list was open count.
+        Record();
         const std::vector<SettingUnit> units = ticked();
+        const SettingsSnapshot now = TakeSettings();
         m_bApplying = true;
-        if (check) // the processor holds b: send a's values where they differ
-            ApplySettings(b, a, takes(units));
+        if (check) // the processor holds b: send the console's values where they differ
+            ApplySettings(b, now, takes(units));
         else
-            ApplySettings(a, b, takes(units));
+            ApplySettings(now, b, takes(units));
         m_bApplying = false;
         if (!check)
-            Push(a, TakeSettings(), Tr("应用文件中的值", "Apply from file"), false);
+            Push(now, TakeSettings(), Tr("应用文件中的值", "Apply from file"), false);
         if (m_pView)
             m_pView->RefreshAll();
         dlg->close();

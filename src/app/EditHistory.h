@@ -80,7 +80,7 @@ private:
     void OnDeviceArrived();
     void ShowDifferences(const std::vector<SettingDifference>& diffs, const QString& title,
                          const QString& aTitle, const QString& bTitle, const QString& takeText,
-                         const QString& sendText, const SettingsSnapshot& a, const SettingsSnapshot& b);
+                         const QString& sendText, const SettingsSnapshot& b);
     void UpdatePane();
 
     CQX7745v13View* m_pView;
