@@ -36,7 +36,7 @@ class EditHistoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FreshStore();
-        g_nLanguage = 1;
+        SetLanguage(1);
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("M7Q V1.0")).clear();
         SetSettleScale(0.02);
         PromptHooks hooks;
@@ -65,7 +65,7 @@ protected:
         SetLink(nullptr);
         SetPromptHooks({});
         SetSettleScale(1.0);
-        g_nLanguage = 0;
+        SetLanguage(0);
     }
     CEditHistory& History() { return *frame->History(); }
     // What was sent but the live poll, which runs on its own timer.
