@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/resources/icons/m7q-console.svg")));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Control and tuning console for the M7Q audio processor.\n"
-                       "Undo: Alt+Backspace; redo: Ctrl+Y or Shift+Alt+Backspace (Ctrl+Z is the music mute's Z)."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Control and tuning console for the M7Q audio processor.\n"
+        "Undo: Alt+Backspace; redo: Ctrl+Y or Shift+Alt+Backspace (Ctrl+Z is the music mute's Z)."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption simulate(QStringLiteral("simulate"),
