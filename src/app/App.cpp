@@ -68,9 +68,9 @@ bool CQX7745v13App::eventFilter(QObject* watched, QEvent* event) {
         return false;
     m_leftCtrl.Observe(*key);
     if (event->type() == QEvent::KeyRelease) {
-        if (key->key() == Qt::Key_F7 && !key->isAutoRepeat()) {
+        if (const PageRow* row = FindPageByKey(key->key()); row && !key->isAutoRepeat()) {
             if (!SyncDialogRunning())
-                OpenToolWindow(kTemplateMachine);
+                OpenToolWindow(row->nTemplate);
             return true;
         }
         return false;

@@ -51,12 +51,13 @@ CQX7745v13View::CQX7745v13View(CConsoleLink* link, QWidget* parent)
         });
     }
     BuildCommandTable();
-    ShowPage(kTemplateMusicPage);
+    ShowPage(FindPageWith(kPageStart)->nTemplate);
 }
 
 CQX7745v13View::~CQX7745v13View() {
-    if (CPage* machine = m_pTools->Window(kTemplateMachine))
-        disconnect(machine, nullptr, this, nullptr); // no strip refresh from a view going away
+    for (const PageRow& row : PageRows())
+        if (CPage* window = (row.flags & kPageMovesVolumes) ? m_pTools->Window(row.nTemplate) : nullptr)
+            disconnect(window, nullptr, this, nullptr); // no strip refresh from a view going away
     m_pTools.reset();
     delete m_pPage;
 }
@@ -92,13 +93,10 @@ void CQX7745v13View::BuildCommandTable() {
         m_commands.Add(ID_MODE_SAVE_FIRST + m, [this, m] { m_modes.SaveMode(m, false); });
     }
     m_commands.Add(ID_BTN_RESET, [this] { m_connection.ResetMachine(); });
-    m_commands.Add(ID_BTN_REMOTE, [this] {
-        if (Connected())
-            OpenPage(kTemplateRemote);
-    });
-    m_commands.Add(ID_BTN_FEATURES, [this] { OpenPage(kTemplateFeatures); });
-    m_commands.Add(ID_BTN_INPUT_SOURCE, [this] { OpenPage(kTemplateMusicInput); });
-    m_commands.Add(ID_PLUG_WINDOW, [this] { OpenPlugWindow(); });
+    m_commands.Add(ID_BTN_REMOTE, [this] { OpenFromButton(kTemplateRemote); });
+    m_commands.Add(ID_BTN_FEATURES, [this] { OpenFromButton(kTemplateFeatures); });
+    m_commands.Add(ID_BTN_INPUT_SOURCE, [this] { OpenFromButton(kTemplateMusicInput); });
+    m_commands.Add(ID_PLUG_WINDOW, [this] { OpenFromButton(kTemplatePlugs); });
     m_commands.Add(ID_BTN_LANGUAGE, [this] { ToggleLanguage(); });
     m_commands.Add(ID_STATUS_BYPASS, [this] { ToggleEqBypass(); });
     m_commands.Add(ID_STATUS_RESET_EQ, [this] { ResetEq(); });
@@ -107,12 +105,6 @@ void CQX7745v13View::BuildCommandTable() {
 void CQX7745v13View::OnCommand(int id) {
     m_commands.Dispatch(id); // the labels, the split buttons' own faces and the status texts do nothing
     UpdateCommandUI();
-}
-
-void CQX7745v13View::OpenPlugWindow() {
-    if (!Connected())
-        ShowInfoPopup(Tr("请先连接机器", "Please connect device"), kNoticeMs);
-    OpenPage(kTemplatePlugs);
 }
 
 // ---- Pages ----------------------------------------------------------------------------------------
@@ -147,9 +139,9 @@ void CQX7745v13View::OpenPage(int nTemplate, int arg) {
     }
     if (row->host == PageHost::ToolWindow) {
         CPage* window = m_pTools->Open(nTemplate, arg);
-        // The machine settings' power-on sliders move the live volumes: the strip shows them once
-        // the window has gone.
-        if (window && nTemplate == kTemplateMachine)
+        // A window that moves the live volumes (the machine settings' power-on sliders): the strip
+        // shows them once the window has gone.
+        if (window && (row->flags & kPageMovesVolumes))
             connect(window, &QObject::destroyed, this, &CQX7745v13View::RefreshVolumeStrip,
                     Qt::UniqueConnection);
     } else
@@ -157,16 +149,24 @@ void CQX7745v13View::OpenPage(int nTemplate, int arg) {
 }
 
 void CQX7745v13View::OnCategoryShown(Category category) {
-    if (category == Category::Input) {
-        if (m_pPage && m_pPage->TemplateId() == kTemplateMusicPage)
-            m_pPage->Select(0); // back to Mic A, refreshed, texts reloaded
-        else
-            ShowPage(kTemplateMusicPage);
-    } else if (category == Category::Output) {
-        // The remembered channel, re-selected when the output page is already shown.
-        ShowPage(kTemplateOutputPage, m_state.nOutputChannel);
-    }
+    const PageCategory shown = category == Category::Input    ? PageCategory::Input
+                               : category == Category::Output ? PageCategory::Output
+                                                              : PageCategory::None;
+    // The category's page, re-selected (refreshed, texts reloaded) when it is already shown.
+    if (const PageRow* row = FindPageOfCategory(shown))
+        ShowPage(row->nTemplate, CategoryArg(*row, m_state));
     RefreshVolumeStrip();
+}
+
+void CQX7745v13View::OpenFromButton(int nTemplate) {
+    const PageRow* row = FindPage(nTemplate);
+    if (row && !Connected()) {
+        if (row->flags & kPageNeedsDevice)
+            return;
+        if (row->flags & kPageAsksForDevice)
+            ShowInfoPopup(Tr("请先连接机器", "Please connect device"), kNoticeMs);
+    }
+    OpenPage(nTemplate);
 }
 
 void CQX7745v13View::PlaceCurrentPage() {

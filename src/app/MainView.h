@@ -49,6 +49,8 @@ public:
     // A page's or the ribbon's request for a page or a tool window; a page's requests arrive queued.
     void OpenPage(int nTemplate, int arg = -1);
     void OnCategoryShown(Category category) override;
+    // A ribbon button's page: opened as its row's device flags say.
+    void OpenFromButton(int nTemplate);
     // Volume strip.
     void VolumeChanged(VolumeRow row) { m_strip.Changed(row); }
     void ToggleMute(VolumeRow row);
@@ -99,7 +101,6 @@ protected:
 private:
     void BuildCommandTable();
     void PlaceCurrentPage();
-    void OpenPlugWindow();
 
     CConsoleLink* m_pLink;
     IFrameIntents* m_pFrame = nullptr;

@@ -73,11 +73,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Shorten the settle delays."));
     const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of this run: zh or en."),
                                   QStringLiteral("zh|en"));
+    const QString comma = QStringLiteral(", ");
     const QCommandLineOption page(
         QStringLiteral("page"),
-        QStringLiteral("Page to show after the first synchronisation: music, effects, output, delay, "
-                       "compressor, soundfield, a tool window (features, input, machine, remote, plugs), "
-                       "or the dialog about."),
+        QStringLiteral("Page to show after the first synchronisation: %1, a tool "
+                       "window (%2), or the dialog about.")
+            .arg(PageNames(PageHost::MainView).join(comma), PageNames(PageHost::ToolWindow).join(comma)),
         QStringLiteral("NAME"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Render the window to FILE.png after the first "
@@ -194,11 +195,11 @@ int main(int argc, char** argv) {
         if (ok && !file.isEmpty())
             QTimer::singleShot(0, view, [view, file] { view->OpenModeFilePath(file); });
         QWidget* target = &frame;
-        if (pageName == QLatin1String("output"))
-            frame.Ribbon()->SetActiveCategory(CMainFrame::kOutput);
-        else if (pageName == QLatin1String("music"))
-            frame.Ribbon()->SetActiveCategory(CMainFrame::kInput);
-        else if (const PageRow* row = FindPageByName(pageName)) {
+        const PageRow* named = FindPageByName(pageName);
+        if (named && named->category != PageCategory::None)
+            frame.Ribbon()->SetActiveCategory(named->category == PageCategory::Output ? CMainFrame::kOutput
+                                                                                      : CMainFrame::kInput);
+        else if (const PageRow* row = named) {
             // Other pages show in the main view or as their own window, as the registry says.
             view->OpenPage(row->nTemplate);
             if (row->host == PageHost::ToolWindow)

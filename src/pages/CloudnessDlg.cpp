@@ -7,6 +7,7 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -57,7 +58,7 @@ QLabel* MakeLabel(QWidget* parent, int id, const QRect& r,
 } // namespace
 
 CloudnessDlg::CloudnessDlg(const PageContext& context, int, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateFeatures, context, parent) {
     setFixedSize(560, 318);
 
     MakeGroup(this, 1005, QRect(8, 6, 270, 70));
@@ -117,7 +118,7 @@ CloudnessDlg::CloudnessDlg(const PageContext& context, int, QWidget* parent)
         connect(s, &CXBmpSlider::SliderPos, this, &CloudnessDlg::OnSliderPos);
     new CWheelForwarder(this);
 
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateFeatures);
     Refresh();
     // The level keeps following the processor while the window exists, shown or not.
     connect(&m_timer, &QTimer::timeout, this, &CloudnessDlg::ShowLevel);
@@ -125,7 +126,7 @@ CloudnessDlg::CloudnessDlg(const PageContext& context, int, QWidget* parent)
 }
 
 void CloudnessDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateFeatures);
 }
 
 void CloudnessDlg::Refresh() {

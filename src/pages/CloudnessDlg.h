@@ -19,7 +19,6 @@ class QLabel;
 class CloudnessDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 513;
     enum : int {
         IDC_BOOST_ON = 1040,
         IDC_BOOST = 1043,

@@ -6,8 +6,8 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/SubPageHelpers.h"
-#include "pages/Templates.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +18,7 @@
 #include <cmath>
 
 CCompDlg::CCompDlg(const PageContext& context, int channel, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateCompressorPage, context, parent) {
     // Remembered for the row's page buttons, so that going on keeps the output page's channel.
     m_nOpenedWith = std::clamp(channel < 0 ? State().nOutputChannel : channel, 0, kOutputChannels - 1);
     setAutoFillBackground(true);
@@ -92,7 +92,7 @@ void CCompDlg::FillChannelList() {
 }
 
 void CCompDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateCompressorPage);
     FillChannelList();
 }
 
@@ -105,7 +105,7 @@ void CCompDlg::Refresh() {
     m_pPanel->SetOn(on ? 1 : 0);
     m_pPanel->SetThreshold(v.fThreshold);
     m_pPanel->SetRatio(v.fRatio);
-    m_pRow->ShowPressed(-1, kTemplate);
+    m_pRow->ShowPressed(-1, kTemplateCompressorPage);
 }
 
 void CCompDlg::OnSlider(int id, int pos) {

@@ -19,7 +19,6 @@ class QLineEdit;
 class CCompDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 346;
     enum : int {
         IDC_CHANNEL_LIST = 1134,
         IDC_CHANNEL_LABEL = 1220,

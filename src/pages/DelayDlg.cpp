@@ -8,8 +8,8 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/SubPageHelpers.h"
-#include "pages/Templates.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -41,7 +41,7 @@ int SpinPos(float ms) {
 } // namespace
 
 CDelayDlg::CDelayDlg(const PageContext& context, int channel, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateDelayPage, context, parent) {
     m_nChannel = std::clamp(channel < 0 ? State().nOutputChannel : channel, 0, kOutputChannels - 1);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -132,7 +132,7 @@ void CDelayDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CDelayDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateDelayPage);
 }
 
 void CDelayDlg::Select(int channel) {
@@ -161,7 +161,7 @@ void CDelayDlg::Refresh() {
             m_pWhole[c]->setChecked(true);
         EnableChannel(c);
     }
-    m_pRow->ShowPressed(-1, kTemplate);
+    m_pRow->ShowPressed(-1, kTemplateDelayPage);
 }
 
 void CDelayDlg::EnableChannel(int c) {

@@ -20,7 +20,6 @@ class QRadioButton;
 class CDelayDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 333;
     static constexpr std::array<int, 8> kSwitchIds = {1293, 1294, 1295, 1296, 1297, 1298, 1299, 1300};
     static constexpr std::array<int, 8> kHfIds = {1190, 1192, 1194, 1196, 1198, 1200, 1202, 1204};
     static constexpr std::array<int, 8> kWholeIds = {1191, 1193, 1195, 1197, 1199, 1201, 1203, 1205};

@@ -13,8 +13,6 @@ class QLabel;
 class CDialogEfx : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 421;
-    static constexpr int kMusicTemplate = 313; // the page behind the back button
     static constexpr int kBandCount = 7;
     static constexpr int kEffectEqCount = 4; // 0 Reverb A, 1 Reverb B, 2 Echo A, 3 Echo B
     enum : int { IDC_BANNER = 1258, IDC_BACK = 1068, IDC_EQ_PANEL = 1040 };

@@ -24,8 +24,6 @@ class QRadioButton;
 class CDialogMusic : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 313;
-    static constexpr int kEffectsTemplate = 421; // the page behind the small EQ pictures
     static constexpr int kBandCount = 10;
     enum Mode : int { MODE_MIC_A = 0, MODE_MIC_B = 1, MODE_MUSIC = 2 };
     static constexpr int kLiveMs = 300;

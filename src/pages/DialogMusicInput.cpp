@@ -6,6 +6,7 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,7 +32,7 @@ QRect Du(int x, int y, int w, int h) {
 } // namespace
 
 CDialogMusicInput::CDialogMusicInput(const PageContext& context, int, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateMusicInput, context, parent) {
     setFixedSize(Du(0, 0, 233, 78).size());
     // The shown rows at y 13, 35 and 57; the hidden ones keep a place below them.
     constexpr int kRowY[kRows] = {13, 35, 79, 79, 79, 79, 57, 79};
@@ -58,12 +59,12 @@ CDialogMusicInput::CDialogMusicInput(const PageContext& context, int, QWidget* p
         });
     }
     new CWheelForwarder(this);
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateMusicInput);
     Refresh();
 }
 
 void CDialogMusicInput::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateMusicInput);
 }
 
 void CDialogMusicInput::Refresh() {

@@ -13,7 +13,6 @@ class QRadioButton;
 class CDialogMusicInput : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 512;
     static constexpr int kRows = 8;
     static constexpr std::array<int, kRows> kRadioIds = {1190, 1191, 1192, 1193, 1194, 1195, 1196, 1197};
     static constexpr std::array<int, kRows> kSliderIds = {1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048};

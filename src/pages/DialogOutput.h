@@ -25,11 +25,7 @@ struct EqBand;
 class CDialogOutput : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 385;
     // Templates of the pages behind buttons 1073, 1074, 1075.
-    static constexpr int kSoundFieldTemplate = 334;
-    static constexpr int kDelayTemplate = 333;
-    static constexpr int kCompTemplate = 346;
     static constexpr int kBandCount = 13;   // bands 0..9 and the crossover companions 10..12
     static constexpr int kMaxLoadType = 31; // a stored type above this loads as off
 

@@ -13,29 +13,27 @@
 #include "pages/SSVCDlg.h"
 #include "pages/SetDlg.h"
 
-static_assert(CDialogMusic::kTemplate == kTemplateMusicPage &&
-              CDialogEfx::kMusicTemplate == kTemplateMusicPage);
-static_assert(CDialogEfx::kTemplate == kTemplateEffectsPage &&
-              CDialogMusic::kEffectsTemplate == kTemplateEffectsPage);
-
 namespace {
 
 template <class T> CPage* Make(const PageContext& context, int arg, QWidget* parent) {
     return new T(context, arg, parent);
 }
 
+constexpr PageHost kView = PageHost::MainView, kTool = PageHost::ToolWindow;
+constexpr PageCategory kNone = PageCategory::None;
+
 const PageRow kRows[] = {
-    {kTemplateMusicPage, "music", PageHost::MainView, Make<CDialogMusic>},
-    {kTemplateEffectsPage, "effects", PageHost::MainView, Make<CDialogEfx>},
-    {kTemplateOutputPage, "output", PageHost::MainView, Make<CDialogOutput>},
-    {kTemplateDelayPage, "delay", PageHost::MainView, Make<CDelayDlg>},
-    {kTemplateCompressorPage, "compressor", PageHost::MainView, Make<CCompDlg>},
-    {kTemplateSoundFieldPage, "soundfield", PageHost::MainView, Make<CSSVCDlg>},
-    {kTemplateFeatures, "features", PageHost::ToolWindow, Make<CloudnessDlg>},
-    {kTemplateMusicInput, "input", PageHost::ToolWindow, Make<CDialogMusicInput>},
-    {kTemplateMachine, "machine", PageHost::ToolWindow, Make<CSetDlg>},
-    {kTemplateRemote, "remote", PageHost::ToolWindow, Make<CRemoteDlg>},
-    {kTemplatePlugs, "plugs", PageHost::ToolWindow, Make<CDialogHomeTheater>},
+    {kTemplateMusicPage, "music", kView, kPageStart, PageCategory::Input, 0, Make<CDialogMusic>},
+    {kTemplateEffectsPage, "effects", kView, 0, kNone, 0, Make<CDialogEfx>},
+    {kTemplateOutputPage, "output", kView, 0, PageCategory::Output, 0, Make<CDialogOutput>},
+    {kTemplateDelayPage, "delay", kView, 0, kNone, 0, Make<CDelayDlg>},
+    {kTemplateCompressorPage, "compressor", kView, 0, kNone, 0, Make<CCompDlg>},
+    {kTemplateSoundFieldPage, "soundfield", kView, 0, kNone, 0, Make<CSSVCDlg>},
+    {kTemplateFeatures, "features", kTool, 0, kNone, 0, Make<CloudnessDlg>},
+    {kTemplateMusicInput, "input", kTool, 0, kNone, 0, Make<CDialogMusicInput>},
+    {kTemplateMachine, "machine", kTool, kPageMovesVolumes, kNone, Qt::Key_F7, Make<CSetDlg>},
+    {kTemplateRemote, "remote", kTool, kPageNeedsDevice, kNone, 0, Make<CRemoteDlg>},
+    {kTemplatePlugs, "plugs", kTool, kPageAsksForDevice, kNone, 0, Make<CDialogHomeTheater>},
 };
 
 } // namespace
@@ -63,6 +61,43 @@ QStringList PageNames() {
     for (const PageRow& row : kRows)
         names << QLatin1String(row.szName);
     return names;
+}
+
+QStringList PageNames(PageHost host) {
+    QStringList names;
+    for (const PageRow& row : kRows)
+        if (row.host == host)
+            names << QLatin1String(row.szName);
+    return names;
+}
+
+const PageRow* FindPageWith(PageFlag flag) {
+    for (const PageRow& row : kRows)
+        if (row.flags & flag)
+            return &row;
+    return nullptr;
+}
+
+const PageRow* FindPageOfCategory(PageCategory category) {
+    if (category == PageCategory::None)
+        return nullptr;
+    for (const PageRow& row : kRows)
+        if (row.category == category)
+            return &row;
+    return nullptr;
+}
+
+const PageRow* FindPageByKey(int key) {
+    for (const PageRow& row : kRows)
+        if (key != 0 && row.nKey == key)
+            return &row;
+    return nullptr;
+}
+
+// The output category reopens the channel last shown; the input category starts at the first entry
+// (Mic A), re-selecting it when the page is already shown.
+int CategoryArg(const PageRow& row, const PageState& state) {
+    return row.category == PageCategory::Output ? state.nOutputChannel : 0;
 }
 
 CPage* CreatePage(int nTemplate, const PageContext& context, int arg, QWidget* parent) {

@@ -8,6 +8,7 @@
 #include "ui/Language.h"
 #include "ui/Notices.h"
 #include "ui/Prompts.h"
+#include "ui/Templates.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -147,7 +148,7 @@ CRemoteStudyDlg::CRemoteStudyDlg(const PageContext& context, const QString& keyT
     m_pClose->setGeometry(150, 108, 94, 28);
     m_pClose->hide();
     connect(m_pClose, &QPushButton::clicked, this, &CRemoteStudyDlg::accept);
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateRemoteLearn);
     m_pKey->setText(keyText);
     m_closeTimer.setSingleShot(true);
     connect(&m_closeTimer, &QTimer::timeout, this, &CRemoteStudyDlg::accept);
@@ -213,7 +214,7 @@ const CRemoteDlg::KeyInfo* CRemoteDlg::FindKey(int ctrlId) {
 
 // Live polling would only load the link while the processor listens for the remote.
 CRemoteDlg::CRemoteDlg(const PageContext& context, int, QWidget* parent)
-    : CPage(kTemplate, context, parent), m_pollOff(SuspendLivePoll()) {
+    : CPage(kTemplateRemote, context, parent), m_pollOff(SuspendLivePoll()) {
     setFixedSize(312, 530);
 
     auto* picture = new CRemotePicture(this);
@@ -261,13 +262,13 @@ CRemoteDlg::CRemoteDlg(const PageContext& context, int, QWidget* parent)
         box.exec();
     };
 
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateRemote);
 }
 
 CRemoteDlg::~CRemoteDlg() = default;
 
 void CRemoteDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateRemote);
     update(); // the picture's lettering
 }
 

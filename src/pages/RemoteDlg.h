@@ -18,7 +18,6 @@ class QPushButton;
 class CRemoteStudyDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 372;
     static constexpr int kCloseMs = 1000;
     enum : int { IDC_KEY_TEXT = 1167, IDC_CODE = 1038, IDC_NOTICE = 1006, IDC_CLOSE = 1, IDC_CANCEL = 3 };
 
@@ -45,7 +44,6 @@ private:
 class CRemoteDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 373;
     enum : int {
         IDC_PICTURE = 1216,
         IDC_APPLY = 1,

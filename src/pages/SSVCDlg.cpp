@@ -10,8 +10,8 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/SubPageHelpers.h"
-#include "pages/Templates.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -76,7 +76,7 @@ bool ItemOfEdit(int id, int& item, int& axis) {
 } // namespace
 
 CSSVCDlg::CSSVCDlg(const PageContext& context, int channel, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateSoundFieldPage, context, parent) {
     (void)channel;
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -206,7 +206,7 @@ void CSSVCDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CSSVCDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateSoundFieldPage);
     ReloadRoleLabels();
 }
 

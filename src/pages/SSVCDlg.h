@@ -20,7 +20,6 @@ class QLabel;
 class CSSVCDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 334;
     static constexpr std::array<int, 8> kLocateIds = {1231, 1232, 1233, 1234, 1235, 1236, 1240, 1241};
     static constexpr std::array<int, 8> kRoleIds = {1123, 1124, 1125, 1126, 1127, 1128, 1129, 1130};
     static constexpr std::array<int, 8> kLevelIds = {1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048};

@@ -8,6 +8,7 @@
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Templates.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -50,7 +51,8 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const QRect& r) {
 
 } // namespace
 
-CSetDlg::CSetDlg(const PageContext& context, int, QWidget* parent) : CPage(kTemplate, context, parent) {
+CSetDlg::CSetDlg(const PageContext& context, int, QWidget* parent)
+    : CPage(kTemplateMachine, context, parent) {
     setFixedSize(460, 372);
     // Group boxes first, so that the controls over them are drawn above them.
     MakeGroup(this, 1197, QRect(8, 6, 444, 150));
@@ -131,12 +133,12 @@ CSetDlg::CSetDlg(const PageContext& context, int, QWidget* parent) : CPage(kTemp
     connect(cancel, &QPushButton::clicked, this, [this] { RequestDestroy(); });
 
     new CWheelForwarder(this);
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateMachine);
     Refresh();
 }
 
 void CSetDlg::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateMachine);
     for (int k = 0; k < 2; ++k)
         ShowStart(k, EditByte(kStartByte[k]));
 }

@@ -19,7 +19,6 @@ class QRadioButton;
 class CSetDlg : public CPage {
     Q_OBJECT
 public:
-    static constexpr int kTemplate = 335;
     enum : int {
         IDC_MIC_START = 1014,
         IDC_MUSIC_START = 1015,

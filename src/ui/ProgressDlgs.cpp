@@ -5,6 +5,7 @@
 #include "ui/Colors.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Templates.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -96,7 +97,7 @@ CInfoDlg::CInfoDlg(QWidget* owner) : QDialog(owner) {
 }
 
 void CInfoDlg::ShowText(const QString& text, int ms) {
-    ApplyTexts(this, 344); // the language may have changed since it opened
+    ApplyTexts(this, kTemplateProgress); // the language may have changed since it opened
     m_pText->setText(text);
     // A notice shown again fits its new text, about the centre it had.
     const QPoint centre = geometry().center();

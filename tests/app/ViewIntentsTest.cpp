@@ -3,7 +3,7 @@
 // id of the table reaches its handler.
 #include "app/FrameIntents.h"
 #include "app/MainView.h"
-#include "pages/Templates.h"
+#include "ui/Templates.h"
 #include "ui/ConsoleLink.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"

@@ -4,8 +4,8 @@
 #include "controls/XBmpSlider.h"
 #include "pages/Page.h"
 #include "pages/PageRegistry.h"
-#include "pages/Templates.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QApplication>
 #include <QTest>
