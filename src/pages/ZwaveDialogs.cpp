@@ -1,7 +1,7 @@
 #include "pages/ZwaveDialogs.h"
 
 #include "controls/XBmpSlider.h"
-#include "model/ParamStore.h"
+#include "pages/PlugParts.h"
 #include "plugs/PlugFlows.h"
 #include "plugs/PlugModel.h"
 #include "ui/Colors.h"
@@ -21,29 +21,6 @@
 
 namespace {
 
-constexpr int kNameEditChars = 12;
-
-void StyleDialog(QDialog* dlg, int nTemplate) {
-    SetTemplateId(dlg, nTemplate);
-    dlg->setAutoFillBackground(true);
-    QPalette pal = dlg->palette();
-    pal.setColor(QPalette::Window, PageColor());
-    dlg->setPalette(pal);
-}
-
-QLabel* Label(QWidget* parent, int id, const char* text) {
-    auto* l = new QLabel(QString::fromUtf8(text), parent);
-    SetCtrlId(l, id);
-    return l;
-}
-
-QPushButton* Button(QWidget* parent, int id, const QString& text = QString()) {
-    auto* b = new QPushButton(text, parent);
-    SetCtrlId(b, id);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // The switch control's big on and off buttons.
 QIcon LampIcon(bool on) {
     QPixmap pm(56, 56);
@@ -59,11 +36,6 @@ QIcon LampIcon(bool on) {
     p.drawArc(QRectF(16, 16, 24, 24), 120 * 16, 300 * 16);
     p.drawLine(QPointF(28, 11), QPointF(28, 27));
     return QIcon(pm);
-}
-
-bool Connected() {
-    auto lock = LockStore();
-    return g_Param.bConnected != 0;
 }
 
 } // namespace
@@ -91,21 +63,20 @@ QString DimmerLevelText(int level) {
 
 // ---- Plug editor ------------------------------------------------------------------------------------
 
-CDlgZwaveEdit::CDlgZwaveEdit(QWidget* parent, IPlugWindow* window, int node)
-    : QDialog(parent), m_pWindow(window), m_nNode(node) {
-    StyleDialog(this, kTemplatePlugEdit);
+CDlgZwaveEdit::CDlgZwaveEdit(QWidget* parent, int node) : QDialog(parent), m_nNode(node) {
+    StylePlugDialog(this, kTemplatePlugEdit);
     setAttribute(Qt::WA_DeleteOnClose);
     m_pKind = new QComboBox(this);
     SetCtrlId(m_pKind, 1134);
     m_pName = new QLineEdit(this);
     SetCtrlId(m_pName, 1038);
-    m_pName->setMaxLength(kNameEditChars);
-    m_pOk = Button(this, 1);
-    auto* cancel = Button(this, 2, QString::fromUtf8("取消"));
+    m_pName->setMaxLength(kPlugNameEditChars);
+    m_pOk = PlugButton(this, 1);
+    auto* cancel = PlugButton(this, 2, QString::fromUtf8("取消"));
     auto* grid = new QGridLayout;
-    grid->addWidget(Label(this, 1005, "类型"), 0, 0);
+    grid->addWidget(PlugLabelCtrl(this, 1005, QString::fromUtf8("类型")), 0, 0);
     grid->addWidget(m_pKind, 0, 1);
-    grid->addWidget(Label(this, 1007, "名称"), 1, 0);
+    grid->addWidget(PlugLabelCtrl(this, 1007, QString::fromUtf8("名称")), 1, 0);
     grid->addWidget(m_pName, 1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -157,40 +128,13 @@ void CDlgZwaveEdit::ReloadTexts() {
 }
 
 void CDlgZwaveEdit::Confirm() {
-    if (!Connected()) {
-        ShowInfoPopup(QString::fromUtf8(kTextConnectFirst.In(Language())), 1100);
-        close();
-        return;
-    }
-    QString name = m_pName->text();
-    if (name.isEmpty()) {
-        QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("提示"), QString::fromUtf8("名称不能为空"),
-                        QMessageBox::Ok, this);
-        m_pWindow->RunBox(box);
-        return; // the dialog stays
-    }
-    if (name.size() > kNameEditChars) {
-        QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("提示"),
-                        QString::fromUtf8("名字太长，只保留12个字符长度"), QMessageBox::Ok, this);
-        if (!m_pWindow->RunBox(box))
-            return;
-    }
-    const int kind = m_pKind->currentIndex() + 1;
-    const std::u16string stored = name.left(kPlugNameChars).toStdU16String();
-    IPlugWindow* window = m_pWindow;
-    const int node = m_nNode;
-    close(); // deleted later; nothing below touches it
-    if (node != 0)
-        WritePlugRecord(node, kind, stored);
-    else
-        window->StartWait(window->Operation().Include(kind, stored));
-    window->RefreshLists();
+    emit Confirmed(m_nNode, m_pKind->currentIndex() + 1, m_pName->text());
 }
 
 // ---- Dimmer control ---------------------------------------------------------------------------------
 
-CDlgZwaveLight::CDlgZwaveLight(QWidget* parent, IPlugWindow* window) : QDialog(parent), m_pWindow(window) {
-    StyleDialog(this, kTemplateDimmer);
+CDlgZwaveLight::CDlgZwaveLight(QWidget* parent) : QDialog(parent) {
+    StylePlugDialog(this, kTemplateDimmer);
     m_pSlider = new CXBmpSlider(this, 1014, false);
     m_pSlider->SetRange(0, 99);
     m_pSlider->SetBackgroundColor(PageColor());
@@ -198,23 +142,24 @@ CDlgZwaveLight::CDlgZwaveLight(QWidget* parent, IPlugWindow* window) : QDialog(p
     m_pLevel = new QLabel(this);
     SetCtrlId(m_pLevel, 1232);
     m_pLevel->setMinimumWidth(40);
-    auto* minus = Button(this, 1068, QStringLiteral("−"));
-    auto* plus = Button(this, 1069, QStringLiteral("+"));
+    auto* minus = PlugButton(this, 1068, QStringLiteral("−"));
+    auto* plus = PlugButton(this, 1069, QStringLiteral("+"));
     for (QPushButton* b : {minus, plus})
         b->setFixedWidth(32);
-    auto* off = Button(this, 1070, QString::fromUtf8("关"));
-    auto* max = Button(this, 1071, QString::fromUtf8("最大"));
+    auto* off = PlugButton(this, 1070, QString::fromUtf8("关"));
+    auto* max = PlugButton(this, 1071, QString::fromUtf8("最大"));
     QPalette red;
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    auto* warn = Label(this, 1237, "警告");
-    auto* warn1 = Label(this, 1238, "      某些设备无法工作在低电压状态，可能损坏设备");
-    auto* warn2 = Label(this, 1239, "请您确保此插座上的设备允许调节电压");
+    auto* warn = PlugLabelCtrl(this, 1237, QString::fromUtf8("警告"));
+    auto* warn1 =
+        PlugLabelCtrl(this, 1238, QString::fromUtf8("      某些设备无法工作在低电压状态，可能损坏设备"));
+    auto* warn2 = PlugLabelCtrl(this, 1239, QString::fromUtf8("请您确保此插座上的设备允许调节电压"));
     for (QLabel* l : {warn, warn1, warn2}) {
         l->setPalette(red);
         l->setWordWrap(true);
     }
     auto* levelRow = new QHBoxLayout;
-    levelRow->addWidget(Label(this, 1005, "电压:"));
+    levelRow->addWidget(PlugLabelCtrl(this, 1005, QString::fromUtf8("电压:")));
     levelRow->addWidget(m_pLevel);
     levelRow->addStretch();
     auto* sliderRow = new QHBoxLayout;
@@ -229,7 +174,7 @@ CDlgZwaveLight::CDlgZwaveLight(QWidget* parent, IPlugWindow* window) : QDialog(p
     box->addLayout(levelRow);
     box->addLayout(sliderRow);
     box->addLayout(buttons);
-    box->addWidget(Label(this, 1007, "提示：松开滑动条后设置灯光亮度"));
+    box->addWidget(PlugLabelCtrl(this, 1007, QString::fromUtf8("提示：松开滑动条后设置灯光亮度")));
     box->addWidget(warn);
     box->addWidget(warn1);
     box->addWidget(warn2);
@@ -260,11 +205,7 @@ void CDlgZwaveLight::ShowLevel(int level) {
 }
 
 void CDlgZwaveLight::Apply() {
-    if (!m_pWindow->CheckConnected())
-        return;
-    const int level = m_pSlider->GetPos();
-    ShowLevel(level);
-    m_pWindow->StartWait(m_pWindow->Operation().SetDimmer(m_nNode, level));
+    emit LevelRequested(m_nNode, m_pSlider->GetPos());
 }
 
 void CDlgZwaveLight::Step(int delta) {
@@ -281,10 +222,10 @@ void CDlgZwaveLight::SetLevel(int level) {
 
 // ---- Switch control ---------------------------------------------------------------------------------
 
-CDlgZwaveSwitch::CDlgZwaveSwitch(QWidget* parent, IPlugWindow* window) : QDialog(parent), m_pWindow(window) {
-    StyleDialog(this, kTemplateSwitch);
-    auto* on = Button(this, 1068);
-    auto* off = Button(this, 1069);
+CDlgZwaveSwitch::CDlgZwaveSwitch(QWidget* parent) : QDialog(parent) {
+    StylePlugDialog(this, kTemplateSwitch);
+    auto* on = PlugButton(this, 1068);
+    auto* off = PlugButton(this, 1069);
     on->setIcon(LampIcon(true));
     off->setIcon(LampIcon(false));
     for (QPushButton* b : {on, off}) {
@@ -294,8 +235,8 @@ CDlgZwaveSwitch::CDlgZwaveSwitch(QWidget* parent, IPlugWindow* window) : QDialog
     auto* grid = new QGridLayout(this);
     grid->addWidget(on, 0, 0, Qt::AlignHCenter);
     grid->addWidget(off, 0, 1, Qt::AlignHCenter);
-    auto* onText = Label(this, 1005, "开");
-    auto* offText = Label(this, 1007, "关");
+    auto* onText = PlugLabelCtrl(this, 1005, QString::fromUtf8("开"));
+    auto* offText = PlugLabelCtrl(this, 1007, QString::fromUtf8("关"));
     onText->setAlignment(Qt::AlignCenter);
     offText->setAlignment(Qt::AlignCenter);
     grid->addWidget(onText, 1, 0);
@@ -316,7 +257,5 @@ void CDlgZwaveSwitch::ReloadTexts() {
 }
 
 void CDlgZwaveSwitch::Switch(bool on) {
-    if (!m_pWindow->CheckConnected())
-        return;
-    m_pWindow->StartWait(m_pWindow->Operation().Switch(m_nNode, on));
+    emit SwitchRequested(m_nNode, on);
 }
