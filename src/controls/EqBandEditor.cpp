@@ -1,11 +1,7 @@
 #include "controls/EqBandEditor.h"
 
 #include "controls/XBmpSlider.h"
-#include "files/FilterText.h"
 #include "link/Link.h"
-#include "model/Compound.h"
-#include "model/EqIo.h"
-#include "model/ParamStore.h"
 #include "ui/Language.h"
 #include "ui/Numbers.h"
 #include "ui/Prompts.h"
@@ -29,15 +25,17 @@
 
 namespace {
 
-int s_nCopiedEq = -1; // process-wide: a copy on one page can be pasted on another
-
 enum GridColumn { COL_NUMBER = 0, COL_TYPE = 1, COL_GAIN = 2, COL_FREQ = 3, COL_Q = 4, COL_COUNT = 5 };
 constexpr int kColumnWidth[COL_COUNT] = {30, 60, 60, 60, 50};
 constexpr int kRowHeight = 20;
 
-constexpr int kGainSliderMin = -150, kGainSliderMax = 150;
-constexpr int kFreqSliderMin = 20, kFreqSliderMax = 20000;
-constexpr int kQSliderMin = 10, kQSliderMaxPeq = 3000, kQSliderMaxOther = 200;
+// The band limits of model/Eq, in slider steps: gain in tenths of a dB, Q in hundredths.
+constexpr int kGainSliderMin = int(kEqGainMin * 10), kGainSliderMax = int(kEqGainMax * 10);
+constexpr int kFreqSliderMin = int(kEqFreqMin), kFreqSliderMax = int(kEqFreqMax);
+constexpr int kQSliderMin = int(kEqQMin * 100 + 0.5f), kQSliderMaxPeq = int(kEqQMaxPeq * 100),
+              kQSliderMaxOther = int(kEqQMaxFilter * 100);
+static_assert(kGainSliderMin == -150 && kQSliderMin == 10 && kQSliderMaxPeq == 3000 &&
+              kQSliderMaxOther == 200);
 
 QString FmtGain(double db) {
     return CEqPanel::GainText(db);
@@ -313,13 +311,6 @@ QRadioButton* CEqBandEditor::Radio(int id) const {
     return (id >= IDC_RADIO_PEQ && id <= IDC_RADIO_HS) ? m_pRadio[id - IDC_RADIO_PEQ] : nullptr;
 }
 
-int CEqBandEditor::CopiedEq() {
-    return s_nCopiedEq;
-}
-void CEqBandEditor::SetCopiedEq(int kind) {
-    s_nCopiedEq = kind;
-}
-
 QString CEqBandEditor::TypeName(int code) {
     static const char* const zh[6] = {"关闭", "参量", "低通", "高通", "低架", "高架"};
     static const char* const en[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
@@ -332,49 +323,20 @@ double CEqBandEditor::LeadingNumber(const QString& text) {
     return ::LeadingNumber(text);
 }
 
-// ---- Store ---------------------------------------------------------------------------------------
-
-EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType) {
-    EqEditorHooks hooks;
-    hooks.eq = eq;
-    hooks.nBandCount = bandCount;
-    hooks.nHighestLoadedType = highestLoadedType;
-    hooks.readBands = [](int e, int count) { return ReadEqBands(e, count); };
-    hooks.readBypass = [](int e) {
-        const int slot = EqBypassSlot(e);
-        if (slot < 0)
-            return -1;
-        auto lock = LockStore();
-        return g_Param.nSetting[slot] != 0 ? 1 : 0;
-    };
-    hooks.writeBand = [](int e, int band, const EqBand& v, std::span<const BandValues> companions) {
-        WriteEqBand(e, band, BandValues{v.fGain, v.fFreq, v.fQ, v.nType}, companions);
-    };
-    hooks.pasteEq = [](int source, int target) { return CopyEq(source, target); };
-    hooks.importFilters = [](int e, const QString& path) {
-        const std::array<int, 1> eqs{e};
-        return ImportFilterFile(eqs, path);
-    };
-    hooks.exportFilters = [](int e, const QString& path) { return ExportFilterFile(e, path); };
-    hooks.applyFit = [](int e, const EqFitOutcome& fit) {
-        return ApplyEqFit(std::span<const int>(&e, 1), fit);
-    };
-    return hooks;
-}
+// ---- Writing and loading -------------------------------------------------------------------------
 
 void CEqBandEditor::Write(int band) {
-    const EqBand* r = m_pPanel->GetBand(band);
-    if (!r || !m_hooks.writeBand)
+    Write(m_pPanel->BandEdit(band));
+}
+
+void CEqBandEditor::Write(const EqBandEdit& edit) {
+    if (edit.nIndex < 0 || !m_hooks.writeBand)
         return;
-    std::array<BandValues, 3> companions{};
-    size_t n = 0;
-    if (HasCrossover() && band == kCrossoverBand) {
-        for (int j = 0; j < 3; ++j)
-            if (const EqBand* c = m_pPanel->GetBand(kCrossoverBand + 1 + j))
-                companions[n++] = BandValues{0.0f, c->fFreq, c->fQ, c->nType};
-    }
+    // Only an output EQ's crossover band brings its companions.
+    const bool companions = HasCrossover() && edit.nIndex == kCrossoverBand;
     const CMergeableEdits merge; // a newer value of the band replaces one still waiting to go out
-    m_hooks.writeBand(m_hooks.eq, band, *r, std::span<const BandValues>(companions.data(), n));
+    m_hooks.writeBand(m_hooks.eq, edit.nIndex, edit.band,
+                      companions ? edit.Companions() : std::span<const BandValues>());
 }
 
 void CEqBandEditor::LoadEqFromStore() {
@@ -509,13 +471,11 @@ void CEqBandEditor::ShowBand(int band) {
     m_pBandNumber->setText(QString::asprintf("%d", band + 1));
 }
 
-void CEqBandEditor::ShowEditorType(int band, bool writeStep) {
+void CEqBandEditor::ShowEditorType(int band) {
     const EqBand* r = m_pPanel->GetBand(band);
     if (!r)
         return;
     ShowBand(band);
-    if (writeStep)
-        Write(band);
     const int code = r->nType;
     const int radio = code - 1;
     SetRadio(radio);
@@ -536,14 +496,14 @@ void CEqBandEditor::ShowEditorType(int band, bool writeStep) {
         ToggleEditorView();
 }
 
-void CEqBandEditor::OnBandChanged(EqBand* band, int index) {
-    (void)band; // the panel's own record of `index`
-    ShowEditorType(index, true);
+void CEqBandEditor::OnBandChanged(const EqBandEdit& edit) {
+    ShowEditorType(edit.nIndex);
+    Write(edit);
 }
 
 void CEqBandEditor::OnBandPicked(EqBand* band, int index) {
     (void)band;
-    ShowEditorType(index, false);
+    ShowEditorType(index);
 }
 
 void CEqBandEditor::OnBandDeselect() {
@@ -551,29 +511,6 @@ void CEqBandEditor::OnBandDeselect() {
         m_nSelBand = -1;
         ToggleEditorView();
     }
-}
-
-EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path) {
-    if (eqs.empty())
-        return {false, QString()};
-    const FilterTextResult read = ReadFilterFile(path.toStdString(), EqUserBands(eqs.front()));
-    if (!read.bOk)
-        return {false, QString::fromStdString(FormatFilterNote(read.error))};
-    for (int eq : eqs)
-        ApplyEqBands(eq, read.bands);
-    QStringList warnings;
-    for (const FilterTextNote& note : ImportNotes(read, eqs.front()))
-        warnings << QString::fromStdString(FormatFilterNote(note));
-    return {true, warnings.join(QLatin1Char('\n'))};
-}
-
-EqFileResult ExportFilterFile(int eq, const QString& path) {
-    const std::string title = IsEqId(eq) ? kEqNumbers[eq].szName : "";
-    const FileResult written =
-        WriteFilterFile(path.toStdString(), WriteFilterText(ReadEqBandSettings(eq), title));
-    if (!written.bOk)
-        return {false, QString::fromStdString(written.strError)};
-    return {true, QString()};
 }
 
 void CEqBandEditor::OnFilterFile(bool import, int nKind) {
@@ -612,10 +549,12 @@ void CEqBandEditor::OnAutoEq(int nKind) {
 }
 
 void CEqBandEditor::OnCopyPaste(int nPaste, int nKind) {
-    if (nPaste == 0)
-        s_nCopiedEq = nKind;
-    else if (s_nCopiedEq != -1 && m_hooks.pasteEq)
-        m_hooks.pasteEq(s_nCopiedEq, nKind);
+    if (nPaste == 0) {
+        if (m_hooks.copyEq)
+            m_hooks.copyEq(nKind);
+    } else if (m_hooks.pasteEq) {
+        m_hooks.pasteEq(nKind);
+    }
     LoadEqFromStore();
 }
 
@@ -682,7 +621,8 @@ void CEqBandEditor::ApplyEditor(int band) {
     m_pSliderGain->SetPos(static_cast<int>(std::lround(gain * 10)));
 
     // An empty or unreadable box reads 0 and gives 20 Hz.
-    const double freq = std::clamp(Tame(LeadingNumber(m_pEditFreq->text())), 20.0, 20000.0);
+    const double freq =
+        std::clamp(Tame(LeadingNumber(m_pEditFreq->text())), double(kEqFreqMin), double(kEqFreqMax));
     m_pPanel->SetBandFreq(band, static_cast<float>(freq));
     m_pSliderFreq->SetPos(static_cast<int>(std::trunc(freq)));
 
@@ -726,7 +666,8 @@ void CEqBandEditor::OnGridEditEnd(int row, int column, const QString& text) {
     const double q = cell(COL_Q);
     m_pPanel->SetBandGain(row, static_cast<float>(gain));
     if (freq != 0)
-        m_pPanel->SetBandFreq(row, static_cast<float>(std::clamp(freq, 20.0, 20000.0)));
+        m_pPanel->SetBandFreq(row,
+                              static_cast<float>(std::clamp(freq, double(kEqFreqMin), double(kEqFreqMax))));
     m_pPanel->SetBandQ(row, static_cast<float>(q));
     Write(row);
     const EqBand* r = m_pPanel->GetBand(row);

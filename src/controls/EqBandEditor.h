@@ -45,10 +45,12 @@ struct EqEditorHooks {
     std::function<int(int eq)> readBypass;
     // Stores band `band` and sends it with its coefficients; band 9 of an output EQ brings its three
     // companion sections.
-    std::function<void(int eq, int band, const EqBand& value, std::span<const BandValues> companions)>
+    std::function<void(int eq, int band, const BandValues& value, std::span<const BandValues> companions)>
         writeBand;
-    // Copies EQ `source` onto `target` and sends it; false when either is not an EQ.
-    std::function<bool(int source, int target)> pasteEq;
+    // Copy and paste: remembers EQ `eq` as the one copied (an owner the pages share); copies the EQ
+    // remembered onto `target` and sends it, false when nothing was copied or either is not an EQ.
+    std::function<void(int eq)> copyEq;
+    std::function<bool(int target)> pasteEq;
     // Filter texts: reads `path` into EQ `eq` and sends every band, or writes the EQ to `path`.
     std::function<EqFileResult(int eq, const QString& path)> importFilters;
     std::function<EqFileResult(int eq, const QString& path)> exportFilters;
@@ -58,15 +60,6 @@ struct EqEditorHooks {
     std::function<bool(int eq, const EqFitOutcome& fit)> applyFit;
     std::function<void(int eq)> autoEq;
 };
-
-// Reads the filter text at `path` and writes it into each EQ of `eqs` (all of one size), each band as
-// the editor writes a band; on an error nothing is sent.
-EqFileResult ImportFilterFile(std::span<const int> eqs, const QString& path);
-// Writes EQ `eq` as a filter text with the atomic save.
-EqFileResult ExportFilterFile(int eq, const QString& path);
-
-// Hooks that read and write EQ `eq` of the store through the model's EQ operations.
-EqEditorHooks StoreEqHooks(int eq, int bandCount, int highestLoadedType);
 
 class CEqBandEditor : public QWidget {
     Q_OBJECT
@@ -120,9 +113,6 @@ public:
     // The selected band (-1: grid view). Setting it does not switch the view: call ToggleEditorView.
     int SelectedBand() const { return m_nSelBand; }
     void SetSelectedBand(int band) { m_nSelBand = band; }
-    // The equaliser last copied, shared by every page; -1 when nothing was copied.
-    static int CopiedEq();
-    static void SetCopiedEq(int kind);
 
     // Texts of the current language: grid headers and type names, captions (Tr, then the page's
     // language file). The page runs LoadEqFromStore afterwards to refill the rows.
@@ -148,7 +138,8 @@ public:
     QLabel* BandNumber() const { return m_pBandNumber; }
 
     // ---- Handlers (connected to the panel and the controls; public so a page can forward) ------------
-    void OnBandChanged(EqBand* band, int index);
+    // A band the panel changed: shown, then written once through the page's hook.
+    void OnBandChanged(const EqBandEdit& edit);
     void OnBandPicked(EqBand* band, int index);
     void OnBandDeselect();
     void OnCopyPaste(int nPaste, int nKind);
@@ -172,13 +163,14 @@ private:
     QString CellText(int row, int column) const;
     void FillRow(int row);
     void SetTypeCell(int band);
-    void ShowEditorType(int band, bool writeStep); // band changed / picked, steps 1..5
-    void SetRadio(int index);                      // -1: none
+    void ShowEditorType(int band); // band changed or picked: radios, Q range, gain, crossover
+    void SetRadio(int index);      // -1: none
     void SetQRange(int type);
     void EnableGain(bool enable);
     void ShowCrossover(bool show);
     void SelectFamily(int family);
-    void Write(int band);
+    void Write(int band);               // the panel's band after an edit of the editor's own
+    void Write(const EqBandEdit& edit); // the one place a band goes to the page's writer
     bool HasCrossover() const;
     int GridRows() const;
 

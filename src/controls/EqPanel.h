@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <array>
+#include <span>
 
 #include "dsp/FilterResponse.h"
 #include "model/Eq.h"
@@ -31,13 +32,13 @@ constexpr int ID_EQ_AUTO = 3029; // auto EQ from a measurement
 // One band as the panel keeps it. Type, frequency, gain, Q and the curve come from EqSection
 // (nType, fFreq, fGain, fQ, curve), so the core's curve functions work on it directly.
 struct EqBand : EqSection {
-    float fX = 0;        // handle centre, from the plot area's left edge (set when drawn)
-    float fY = 0;        // handle centre, from the plot area's top edge
-    int nIndex = 0;      // 0..N-1
-    float fFreqMin = 20; // drag and key limits
-    float fFreqMax = 20000;
-    float fGainMin = -15; // drag, wheel and key limits
-    float fGainMax = 15;
+    float fX = 0;                // handle centre, from the plot area's left edge (set when drawn)
+    float fY = 0;                // handle centre, from the plot area's top edge
+    int nIndex = 0;              // 0..N-1
+    float fFreqMin = kEqFreqMin; // drag and key limits
+    float fFreqMax = kEqFreqMax;
+    float fGainMin = kEqGainMin; // drag, wheel and key limits
+    float fGainMax = kEqGainMax;
 
     EqBand() {
         nType = EQ_PEQ;
@@ -47,13 +48,23 @@ struct EqBand : EqSection {
     }
 };
 
+// A band as the panel hands it on: its values, and for the crossover band (9) the three sections
+// after it (gain 0), all by value, so that whoever writes it never reads the panel back.
+struct EqBandEdit {
+    int nIndex = -1;
+    BandValues band{};
+    std::array<BandValues, 3> companions{};
+    int nCompanions = 0;
+    std::span<const BandValues> Companions() const {
+        return {companions.data(), static_cast<size_t>(nCompanions)};
+    }
+};
+
 class CEqPanel : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kMaxBands = 40;
     static constexpr int kPlotLeft = 36, kPlotTop = 18, kPlotRightMargin = 6, kPlotBottomMargin = 20;
-    static constexpr float kGainSetMin = -15, kGainSetMax = 15;
-    static constexpr float kQMin = 0.1f, kQMaxPeq = 30, kQMaxOther = 2;
 
     explicit CEqPanel(QWidget* parent = nullptr);
     ~CEqPanel() override;
@@ -65,7 +76,7 @@ public:
     void SetBandGain(int band, float db);
     void SetBandQ(int band, float q);
     void SetBandType(int band, int type);
-    // Band 9 of an output kind takes the preset crossover sections of `type` (sections 9..12).
+    // Band 9 of an output kind takes the crossover preset of `type` (sections 9..12, model/Eq).
     void SetBandTypeWithCrossover(int band, int type);
     // Acts on band 9 only: gives sections 9..12 the family's codes in band 9's direction.
     void SetCrossoverFamily(int band, int family);
@@ -78,6 +89,8 @@ public:
     // nullptr outside 0..39. After writing fields directly, call UpdateBandCurve.
     EqBand* GetBand(int band);
     const EqBand* GetBand(int band) const;
+    // Band `band` by value, with its companions when it is the crossover band; nIndex -1 outside 0..39.
+    EqBandEdit BandEdit(int band) const;
     int SelectedBand() const { return m_nSelBand; }
     // -1 deselects. Redraws; sends nothing.
     void SetSelectedBand(int band);
@@ -113,7 +126,7 @@ public:
 
 signals:
     // WM_EQ_BAND_CHANGED: a band was hit, dragged, stepped by wheel or keys, or got a new type.
-    void EqBandChanged(EqBand* band, int index);
+    void EqBandChanged(const EqBandEdit& edit);
     // WM_EQ_BAND_DESELECT: the left button came up after a press that hit no band.
     void EqBandDeselect();
     // WM_EQ_COPY_PASTE: nPaste 0 copy, 1 paste; nKind the panel kind.

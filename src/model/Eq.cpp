@@ -55,3 +55,12 @@ void WriteOutputBand(std::span<const int> channels, int band, const BandValues& 
         if (c >= 0 && c < kOutputChannels)
             WriteEqBand(OutputEq(c), band, value, companions);
 }
+
+std::array<int, 4> CrossoverPreset(int type) {
+    std::array<int, 4> codes = kBand9TypeSections[0];
+    if (type >= EQ_PEQ && type <= EQ_HS)
+        codes = kBand9TypeSections[type];
+    else
+        codes[0] = type;
+    return codes;
+}

@@ -7,8 +7,10 @@
 #include "model/Eq.h"
 #include "model/Setters.h"
 #include "pages/AutoEqDlg.h"
+#include "pages/EqHooks.h"
 #include "pages/PageHelpers.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -33,15 +35,15 @@ int CDialogEfx::EqOfIndex(int index) {
 }
 
 CDialogEfx::CDialogEfx(const PageContext& context, int eqIndex, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateEffectsPage, context, parent) {
     m_nIndex = eqIndex >= 0 && eqIndex < kEffectEqCount ? eqIndex : 0;
     m_pBanner = MakeText(this, IDC_BANNER);
     m_pBack = new CPageButton(this, IDC_BACK, false);
     connect(m_pBack, &QAbstractButton::clicked, this, &CDialogEfx::OnBack);
     m_pEqPanel = new CEqPanel(this);
     SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
-    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
-    m_pEditor->SetHooks(StoreEqHooks(EqOfIndex(m_nIndex), kBandCount, EQ_HS));
+    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplateEffectsPage, this);
+    m_pEditor->SetHooks(StoreEqHooks(EqOfIndex(m_nIndex), kBandCount, EQ_HS, &State()));
     InstallAutoEq(this, m_pEditor);
     resize(1024, 520);
     LayoutControls();
@@ -90,7 +92,7 @@ void CDialogEfx::Retarget(int index) {
 }
 
 void CDialogEfx::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateEffectsPage);
     m_pBack->setText(Tr("返回", "Back"));
     m_pEqPanel->ReloadTexts();
     m_pEditor->ReloadTexts();
@@ -131,5 +133,5 @@ void CDialogEfx::PickBand(int band) {
 }
 
 void CDialogEfx::OnBack() {
-    emit OpenPage(kMusicTemplate, State().nMusicPageMode);
+    emit OpenPage(kTemplateMusicPage, State().nMusicPageMode);
 }

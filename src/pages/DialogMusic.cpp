@@ -13,8 +13,10 @@
 #include "model/Setters.h"
 #include "pages/AutoEqDlg.h"
 #include "pages/EffectParams.h"
+#include "pages/EqHooks.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"
+#include "ui/Templates.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -51,7 +53,7 @@ int CDialogMusic::EqOfMode(int mode) {
 }
 
 CDialogMusic::CDialogMusic(const PageContext& context, int mode, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateMusicPage, context, parent) {
     SetMode(mode >= MODE_MIC_A && mode <= MODE_MUSIC ? mode : MODE_MIC_A);
     CreateControls();
     resize(1024, 520);
@@ -167,8 +169,8 @@ void CDialogMusic::CreateControls() {
 
     m_pEqPanel = new CEqPanel(this);
     SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
-    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
-    m_pEditor->SetHooks(StoreEqHooks(EqOfMode(m_nMode), kBandCount, EQ_HS));
+    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplateMusicPage, this);
+    m_pEditor->SetHooks(StoreEqHooks(EqOfMode(m_nMode), kBandCount, EQ_HS, &State()));
     InstallAutoEq(this, m_pEditor);
 }
 
@@ -250,7 +252,7 @@ void CDialogMusic::Select(int mode) {
 }
 
 void CDialogMusic::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateMusicPage);
     LayoutControls(); // the route radios take the widths of their new texts
     m_pEqPanel->ReloadTexts();
     m_pList->Build();
@@ -376,7 +378,7 @@ void CDialogMusic::OnSmallPanel(bool reverb) {
     if (m_nMode == MODE_MUSIC)
         return;
     const int index = (reverb ? 0 : 2) + (m_nMode == MODE_MIC_B ? 1 : 0);
-    emit OpenPage(kEffectsTemplate, index);
+    emit OpenPage(kTemplateEffectsPage, index);
 }
 
 // ---- Equaliser -----------------------------------------------------------------------------------

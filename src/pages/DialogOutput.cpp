@@ -11,10 +11,12 @@
 #include "model/ParamStore.h"
 #include "model/Setters.h"
 #include "pages/AutoEqDlg.h"
+#include "pages/EqHooks.h"
 #include "pages/PageHelpers.h"
 #include "pages/SubPageHelpers.h"
 #include "ui/Language.h"
 #include "ui/Notices.h"
+#include "ui/Templates.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -55,14 +57,14 @@ constexpr int kMargin = 4;
 CDialogOutput::CDialogOutput(int channel, QWidget* parent) : CDialogOutput(PageContext{}, channel, parent) {}
 
 CDialogOutput::CDialogOutput(const PageContext& context, int channel, QWidget* parent)
-    : CPage(kTemplate, context, parent) {
+    : CPage(kTemplateOutputPage, context, parent) {
     m_nChannel = std::clamp(channel < 0 ? State().nOutputChannel : channel, 0, kOutputChannels - 1);
     State().nOutputChannel = m_nChannel;
     CreateControls();
     resize(1024, 520);
     LayoutControls();
     FillRoleLists();
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateOutputPage);
     Refresh();
     // The wheel goes to the focused panel or slider wherever the cursor is on the page.
     new CWheelForwarder(this, {m_pEqPanel});
@@ -151,16 +153,16 @@ void CDialogOutput::CreateControls() {
     // Equaliser: the panel and, beside it, the band grid and editor that listen to it.
     m_pEqPanel = new CEqPanel(this);
     SetCtrlId(m_pEqPanel, IDC_EQ_PANEL);
-    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplate, this);
+    m_pEditor = new CEqBandEditor(m_pEqPanel, kTemplateOutputPage, this);
     SetEditorHooks();
 }
 
 void CDialogOutput::SetEditorHooks() {
-    EqEditorHooks hooks = StoreEqHooks(OutputEq(m_nChannel), kBandCount, kMaxLoadType);
+    EqEditorHooks hooks = StoreEqHooks(OutputEq(m_nChannel), kBandCount, kMaxLoadType, &State());
     // A band edit reaches every linked channel.
-    hooks.writeBand = [this](int, int band, const EqBand& r, std::span<const BandValues> companions) {
+    hooks.writeBand = [this](int, int band, const BandValues& v, std::span<const BandValues> companions) {
         const std::vector<int> channels = LinkedSet();
-        WriteOutputBand(channels, band, BandValues{r.fGain, r.fFreq, r.fQ, r.nType}, companions);
+        WriteOutputBand(channels, band, v, companions);
     };
     // An imported filter text or an auto EQ, like an edit, reaches every linked channel.
     auto linkedEqs = [this] {
@@ -260,7 +262,7 @@ void CDialogOutput::SelectChannel(int c) {
 }
 
 void CDialogOutput::ReloadTexts() {
-    ApplyTexts(this, kTemplate);
+    ApplyTexts(this, kTemplateOutputPage);
     FillRoleLists();
     // The role lists were refilled: show the stored roles again.
     for (int k = 0; k < kOutputChannels; ++k)

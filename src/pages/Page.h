@@ -21,6 +21,7 @@ struct PageState {
     int nOutputChannel = 0;  // the output channel last shown, reopened from the Output category
     int nLocatedChannel = 0; // the sound field's located output channel 1..8, 0 for none
     int nMusicPageMode = 0;  // the music page's mode last chosen (0 Mic A, 1 Mic B, 2 Music)
+    int nCopiedEq = -1;      // the EQ last copied on any page (EqId), -1 for none
 };
 
 // Everything a page may use from outside itself.

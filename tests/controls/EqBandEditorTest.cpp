@@ -8,6 +8,8 @@
 #include "files/FilterText.h"
 #include "model/Compound.h"
 #include "model/EqIo.h"
+#include "pages/EqHooks.h"
+#include "pages/Page.h"
 #include "ui/Language.h"
 #include "ui/Prompts.h"
 
@@ -65,7 +67,6 @@ class EqBandEditorTest : public StoreTest {
 protected:
     void SetUp() override {
         StoreTest::SetUp();
-        CEqBandEditor::SetCopiedEq(-1);
         host = std::make_unique<QWidget>();
         host->resize(900, 300);
         panel = new CEqPanel(host.get());
@@ -75,14 +76,13 @@ protected:
     }
     void TearDown() override {
         host.reset();
-        CEqBandEditor::SetCopiedEq(-1);
         StoreTest::TearDown();
     }
     // Shows equaliser `kind` as a page would, then forgets what was sent so far.
-    void Use(int kind, int bands, int highest, std::function<void(int, const EqBand&)> writer = {}) {
-        EqEditorHooks hooks = StoreEqHooks(kind, bands, highest);
+    void Use(int kind, int bands, int highest, std::function<void(int, const BandValues&)> writer = {}) {
+        EqEditorHooks hooks = StoreEqHooks(kind, bands, highest, &state);
         if (writer)
-            hooks.writeBand = [writer](int, int band, const EqBand& r, std::span<const BandValues>) {
+            hooks.writeBand = [writer](int, int band, const BandValues& r, std::span<const BandValues>) {
                 writer(band, r);
             };
         editor->SetHooks(hooks);
@@ -101,6 +101,7 @@ protected:
         QTest::keyClick(e, Qt::Key_Return);
     }
 
+    PageState state; // the copied EQ lives here, as in the window
     std::unique_ptr<QWidget> host;
     CEqPanel* panel = nullptr;
     CEqBandEditor* editor = nullptr;
@@ -127,7 +128,7 @@ TEST_F(EqBandEditorTest, PanelChangeFillsTheEditorAndWritesTheBand) {
     panel->SetBandGain(3, 3.0f);
     panel->SetBandFreq(3, 2000);
     panel->SetBandQ(3, 1.41f);
-    emit panel->EqBandChanged(panel->GetBand(3), 3);
+    emit panel->EqBandChanged(panel->BandEdit(3));
 
     EXPECT_EQ(editor->SelectedBand(), 3);
     EXPECT_TRUE(editor->Grid()->isHidden());
@@ -400,7 +401,7 @@ TEST_F(EqBandEditorTest, LoadTakesTypesUpToThePagesHighestCode) {
     PutRecord(ADDR_EQ_MUSIC + 5 * 7, 2.0f, 600, 1.0f, EQ_HS); // the highest code kept
     PutRecord(ADDR_EQ_MUSIC + 6 * 7, 2.0f, 700, 1.0f, 6);     // one above it
     g_Param.nSetting[SET_MUSIC_EQ_BYPASS] = 1;
-    EqEditorHooks hooks = StoreEqHooks(kMusic, 10, EQ_HS);
+    EqEditorHooks hooks = StoreEqHooks(kMusic, 10, EQ_HS, &state);
     editor->SetHooks(hooks);
     editor->LoadEqFromStore();
     EXPECT_TRUE(Sent().empty());
@@ -501,7 +502,7 @@ TEST_F(EqBandEditorTest, CrossoverListOfBandNine) {
     EXPECT_FALSE(Shown(1134));
     editor->Radio(1206)->click(); // HP
     editor->Radio(1204)->setChecked(true);
-    emit panel->EqBandChanged(panel->GetBand(9), 9);
+    emit panel->EqBandChanged(panel->BandEdit(9));
     EXPECT_TRUE(editor->Radio(1206)->isChecked());
     EXPECT_TRUE(Shown(1134));
     EXPECT_EQ(editor->CrossoverList()->currentIndex(), 9);
@@ -528,7 +529,7 @@ TEST_F(EqBandEditorTest, ThePagesBandWriterGetsEveryWrite) {
     PutRecord(ADDR_EQ_OUT + 3 * 7, 0.0f, 250, 1.41f, EQ_PEQ);
     Show();
     Use(kCh1, 13, 31,
-        [&](int band, const EqBand& r) { calls.emplace_back(band, r.nType, r.fGain, r.fFreq, r.fQ); });
+        [&](int band, const BandValues& r) { calls.emplace_back(band, r.nType, r.fGain, r.fFreq, r.fQ); });
     editor->PickBand(3);
     EnterText(1212, "-4.5");
     editor->Radio(1208)->click();
@@ -554,7 +555,7 @@ TEST_F(EqBandEditorTest, PasteMusicOntoChannelTwo) {
 
     Use(kMusic, 10, EQ_HS);
     emit panel->EqCopyPaste(0, kMusic);
-    EXPECT_EQ(CEqBandEditor::CopiedEq(), kMusic);
+    EXPECT_EQ(state.nCopiedEq, kMusic);
     EXPECT_TRUE(Sent().empty());
 
     Use(kCh2, 13, 31);

@@ -27,9 +27,17 @@ class EqPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         panel.resize(1000, 420);
-        QObject::connect(&panel, &CEqPanel::EqBandChanged, [this](EqBand* b, int i) {
-            EXPECT_EQ(b, panel.GetBand(i));
-            sent.push_back({WM_EQ_BAND_CHANGED, i, -1, b->fGain, b->fFreq, b->fQ, b->nType});
+        QObject::connect(&panel, &CEqPanel::EqBandChanged, [this](const EqBandEdit& e) {
+            // By value, and what the panel holds at the time.
+            const EqBand* b = panel.GetBand(e.nIndex);
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(e.band.fGain, b->fGain);
+            EXPECT_EQ(e.band.fFreq, b->fFreq);
+            EXPECT_EQ(e.band.fQ, b->fQ);
+            EXPECT_EQ(e.band.nType, b->nType);
+            EXPECT_EQ(e.nCompanions, e.nIndex == kCrossoverBand ? 3 : 0);
+            sent.push_back(
+                {WM_EQ_BAND_CHANGED, e.nIndex, -1, e.band.fGain, e.band.fFreq, e.band.fQ, e.band.nType});
         });
         QObject::connect(&panel, &CEqPanel::EqBandPicked, [this](EqBand* b, int i) {
             EXPECT_EQ(b, panel.GetBand(i));

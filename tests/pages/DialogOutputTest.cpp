@@ -2,8 +2,10 @@
 // byte; and the page over the real transport and the simulated processor with reply latency.
 #include "pages/DialogOutput.h"
 
+#include "FakeLinks.h"
 #include "MergeSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/XBmpSlider.h"
@@ -55,12 +57,6 @@ void ClickCheck(QAbstractButton* box) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(7, box->height() / 2));
 }
 
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
 } // namespace
 
 class DialogOutputTest : public StoreTest {
@@ -76,11 +72,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
-    template <class T> T* Ctrl(int id) {
-        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
+    template <class T> T* Ctrl(int id) { return ::Ctrl<T>(page.get(), id); }
     QCheckBox* LinkBox(int c) { return Ctrl<QCheckBox>(CDialogOutput::kLinkIds[c]); }
     CXBmpSlider* Slider(int id) { return Ctrl<CXBmpSlider>(id); }
     QString Text(int id) { return Ctrl<QLabel>(id)->text(); }
@@ -111,7 +103,7 @@ TEST_F(DialogOutputTest, BandChangeGoesToTheLinkedChannelsInOrder) {
     band->fGain = 4.5f;
     band->fFreq = 1234.7f; // whole Hz on the wire
     band->fQ = 2.3456f;    // not on the record's 0.001 grid: the coefficients take it as it is
-    emit panel->EqBandChanged(band, 3);
+    emit panel->EqBandChanged(panel->BandEdit(3));
 
     std::vector<Report> expected;
     for (int c : {0, 2, 5})
@@ -302,7 +294,8 @@ TEST_F(DialogOutputTest, BandEditsAndSliderMovesAreMergeableSwitchesAndResetsAre
     EqBand* band = page->EqPanel()->GetBand(kCrossoverBand);
     band->nType = EQ_PEQ;
     band->fGain = -3.0f;
-    emit page->EqPanel()->EqBandChanged(band, kCrossoverBand); // with the crossover companions
+    emit page->EqPanel()->EqBandChanged(
+        page->EqPanel()->BandEdit(kCrossoverBand)); // with the crossover companions
     EXPECT_TRUE(allMergeable(true));
     for (int id : {1042, int(CDialogOutput::IDC_SPLIT), int(CDialogOutput::IDC_DELAY),
                    int(CDialogOutput::IDC_ATTACK)}) {
@@ -583,28 +576,6 @@ TEST_F(DialogOutputTest, EqPanelStretchesAndTheGridKeepsItsHeight) {
 // ---- Over the real transport ---------------------------------------------------------------------
 
 namespace {
-
-// The simulated processor, keeping every report that reached it.
-class CWatchedSim : public CSimBackend {
-public:
-    int Write(const uint8_t* buf, size_t length) override {
-        {
-            std::lock_guard lock(m_mutex);
-            Report r{};
-            std::copy_n(buf, std::min(length, r.size()), r.begin());
-            m_received.push_back(r);
-        }
-        return CSimBackend::Write(buf, length);
-    }
-    std::vector<Report> Received() {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<Report> m_received;
-};
 
 // Hands each report to the transport and keeps a copy in call order.
 class CTeeLink : public ILink {
