@@ -1,6 +1,7 @@
 // The console against the simulated processor's faults: the cable pulled and put back is a removal
 // and an arrival, older and cut-short mode files change only their areas on every open path, a
 // learning request is answered from the fault list, and --trace writes m7qctl's format.
+#include "WidgetSupport.h"
 #include "app/MainFrame.h"
 #include "app/MainView.h"
 #include "app/Settings.h"
@@ -8,7 +9,6 @@
 #include "link/Codec.h"
 #include "link/Timing.h"
 #include "pages/PageRegistry.h"
-#include "pages/PageTestSupport.h"
 #include "pages/RemoteDlg.h"
 #include "sim/SimFaultList.h"
 #include "ui/ConsoleLink.h"

@@ -1,5 +1,7 @@
 // The bitmap slider: mapping, presses on track and thumb, drag, keys, wheel and its three signals.
 #include "controls/XBmpSlider.h"
+
+#include "WidgetSupport.h"
 #include "ui/Language.h"
 
 #include <QApplication>
@@ -28,13 +30,6 @@ struct Signals {
 };
 
 using Pairs = std::vector<std::pair<int, int>>;
-
-void Wheel(QWidget* w, int dy) {
-    const QPointF at = QRectF(w->rect()).center();
-    QWheelEvent ev(at, w->mapToGlobal(at), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
-                   Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &ev);
-}
 
 class XBmpSliderTest : public ::testing::Test {
 protected:

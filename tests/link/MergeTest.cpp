@@ -1,6 +1,7 @@
 // The link's queue of posted writes: a newer edit to a target replaces the one still waiting for it,
 // barriers and pauses keep what is meant step by step, and a drag over a slow processor ends with
 // exactly the last values.
+#include "FakeLinks.h"
 #include "MergeSupport.h"
 #include "TestSupport.h"
 #include "dispatch/Dispatcher.h"
@@ -18,84 +19,6 @@
 #include <thread>
 
 namespace {
-
-// Acknowledges every write; while held, the next write stops inside the device until released, so
-// that everything posted meanwhile stays in the queue.
-class GateBackend : public IHidBackend {
-public:
-    std::vector<HidDeviceInfo> Enumerate() override { return {{"/dev/hidraw3", kVendorId, kProductId}}; }
-    bool Open(const std::string&) override { return true; }
-    void Close() override {}
-    int Read(uint8_t* buf, size_t length, int timeoutMs) override {
-        std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !m_replies.empty(); });
-        if (m_replies.empty())
-            return 0;
-        std::copy_n(m_replies.front().begin(), length, buf);
-        m_replies.pop_front();
-        return static_cast<int>(length);
-    }
-    int Write(const uint8_t* buf, size_t length) override {
-        Report r{};
-        std::copy_n(buf, length, r.begin());
-        std::unique_lock lock(m_mutex);
-        m_written.push_back(r);
-        m_cv.notify_all();
-        m_cv.wait(lock, [&] { return !m_bHeld; });
-        Report ack{};
-        ack[1] = CMD_SET_PARAM;
-        m_replies.push_back(ack);
-        m_cv.notify_all();
-        return static_cast<int>(length);
-    }
-    void Hold() {
-        std::lock_guard lock(m_mutex);
-        m_bHeld = true;
-    }
-    void Release() {
-        std::lock_guard lock(m_mutex);
-        m_bHeld = false;
-        m_cv.notify_all();
-    }
-    // Waits until `n` writes have reached the device (the last may be held there).
-    void AwaitWritten(size_t n) {
-        std::unique_lock lock(m_mutex);
-        m_cv.wait(lock, [&] { return m_written.size() >= n; });
-    }
-    std::vector<Report> Written() {
-        std::lock_guard lock(m_mutex);
-        return m_written;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<Report> m_replies;
-    std::vector<Report> m_written;
-    bool m_bHeld = false;
-};
-
-// The simulated processor, keeping every report it received in order.
-class WatchedSim : public CSimBackend {
-public:
-    int Write(const uint8_t* buf, size_t length) override {
-        {
-            std::lock_guard lock(m_mutex);
-            Report r{};
-            std::copy_n(buf, std::min(length, r.size()), r.begin());
-            m_received.push_back(r);
-        }
-        return CSimBackend::Write(buf, length);
-    }
-    std::vector<Report> Received() {
-        std::lock_guard lock(m_mutex);
-        return m_received;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<Report> m_received;
-};
 
 // Hands every report on and keeps a copy of each call with its thread and whether it was mergeable.
 class CallLog : public ILink {
@@ -151,7 +74,7 @@ protected:
     }
     // Opens the link with the next write held in the device: writes `blocker` and returns when it
     // is there, so that what is posted next waits in the queue.
-    void OpenHeld(CUsbLink& usb, GateBackend& gate, const Report& blocker) {
+    void OpenHeld(CUsbLink& usb, CFakeHid& gate, const Report& blocker) {
         ASSERT_TRUE(usb.Open());
         SetLink(&usb);
         CUsbLink::PostWritesFromThisThread(true);
@@ -165,7 +88,7 @@ const Report kBlocker = BuildCommand(CMD_GET_MODE, {});
 constexpr std::array<uint8_t, 7> kPlugA = {1, 2, 3, 4, 5, 6, 7}, kPlugB = {7, 6, 5, 4, 3, 2, 1};
 
 TEST_F(TransportMergeTest, ANewerEditReplacesTheWaitingOneToItsTargetInPlace) {
-    GateBackend gate;
+    CFakeHid gate;
     CUsbLink usb(gate, DispatchHandlers());
     OpenHeld(usb, gate, kBlocker);
     const uint32_t a1[2] = {1, 2}, a2[2] = {3, 4};
@@ -207,7 +130,7 @@ TEST_F(TransportMergeTest, ANewerEditReplacesTheWaitingOneToItsTargetInPlace) {
 }
 
 TEST_F(TransportMergeTest, NothingMergesAcrossABarrierOrAPause) {
-    GateBackend gate;
+    CFakeHid gate;
     CUsbLink usb(gate, DispatchHandlers());
     OpenHeld(usb, gate, kBlocker);
     auto set = [](uint32_t v) { return SendParam(MOD_MUSIC, 12, v); };
@@ -246,7 +169,7 @@ TEST_F(TransportMergeTest, NothingMergesAcrossABarrierOrAPause) {
 }
 
 TEST_F(TransportMergeTest, WritesThatAreNotPostedAreNeverMerged) {
-    GateBackend gate;
+    CFakeHid gate;
     CUsbLink usb(gate, DispatchHandlers());
     ASSERT_TRUE(usb.Open());
     SetLink(&usb);
@@ -296,7 +219,7 @@ struct Drag {
 };
 
 TEST_F(TransportMergeTest, ABandDraggedOverASlowProcessorEndsWithExactlyTheLastBandOnEveryLinkedChannel) {
-    WatchedSim sim;
+    CWatchedSim sim;
     SimFaults faults;
     faults.nLatencyMs = 10;
     sim.SetFaults(faults);
@@ -345,7 +268,7 @@ TEST_F(TransportMergeTest, ABandDraggedOverASlowProcessorEndsWithExactlyTheLastB
 }
 
 TEST_F(TransportMergeTest, AFadeAndAWriteAllDuringADragKeepEveryOneOfTheirReports) {
-    WatchedSim sim;
+    CWatchedSim sim;
     SimFaults faults;
     faults.nLatencyMs = 2;
     sim.SetFaults(faults);

@@ -1,3 +1,4 @@
+#include "FakeLinks.h"
 #include "TestSupport.h"
 
 #include "dispatch/Dispatcher.h"
@@ -21,68 +22,6 @@ int CurMode() {
     return g_Param.nCurMode;
 }
 
-// A scripted device: answers each report with an acknowledgement unless told to stay silent.
-class FakeBackend : public IHidBackend {
-public:
-    std::vector<HidDeviceInfo> devices = {{"/dev/hidraw7", kVendorId, kProductId}};
-    std::atomic<bool> bSilent{false};
-    std::atomic<bool> bFailReads{false};
-
-    std::vector<HidDeviceInfo> Enumerate() override { return devices; }
-    bool Open(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    int Read(uint8_t* buf, size_t length, int timeoutMs) override {
-        std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [&] { return !m_replies.empty() || bFailReads; });
-        if (bFailReads)
-            return -1;
-        if (m_replies.empty())
-            return 0;
-        std::copy_n(m_replies.front().begin(), length, buf);
-        m_replies.pop_front();
-        return static_cast<int>(length);
-    }
-    int Write(const uint8_t* buf, size_t length) override {
-        Report r{};
-        std::copy_n(buf, length, r.begin());
-        std::lock_guard lock(m_mutex);
-        written.push_back(r);
-        if (!bSilent) {
-            Report ack{};
-            ack[1] = CMD_SET_PARAM;
-            m_replies.push_back(ack);
-            m_cv.notify_all();
-        }
-        return static_cast<int>(length);
-    }
-    void Close() override { ++closes; }
-    void Inject(const Report& r) {
-        std::lock_guard lock(m_mutex);
-        m_replies.push_back(r);
-        m_cv.notify_all();
-    }
-    std::vector<Report> Written() {
-        std::lock_guard lock(m_mutex);
-        return written;
-    }
-    void Fail() {
-        bFailReads = true;
-        m_cv.notify_all();
-    }
-
-    std::vector<std::string> opened;
-    int closes = 0;
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<Report> m_replies;
-    std::vector<Report> written;
-};
-
 class TransportTest : public StoreTest {
 protected:
     void SetUp() override {
@@ -94,7 +33,7 @@ protected:
         usb.Close();
         StoreTest::TearDown();
     }
-    FakeBackend backend;
+    CFakeHid backend;
     CUsbLink usb{backend, DispatchHandlers()};
 };
 

@@ -3,8 +3,8 @@
 // it from the panel's popup.
 #include "pages/AutoEqDlg.h"
 
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/AutoEqPlot.h"
 #include "controls/EqBandEditor.h"
 #include "model/EqIo.h"

@@ -2,8 +2,8 @@
 // it shows of the store, including values the processor may have garbled.
 #include "pages/CloudnessDlg.h"
 
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "dsp/FilterResponse.h"
 #include "model/Compound.h"
 

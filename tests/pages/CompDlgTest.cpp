@@ -3,6 +3,7 @@
 #include "pages/CompDlg.h"
 
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/CompressPanelPlus.h"
 #include "controls/XBmpSlider.h"
 #include "model/Setters.h"
@@ -34,11 +35,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
-    template <class T> T* Ctrl(int id) {
-        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
+    template <class T> T* Ctrl(int id) { return ::Ctrl<T>(page.get(), id); }
     void Choose(int c) {
         auto* list = Ctrl<QComboBox>(CCompDlg::IDC_CHANNEL_LIST);
         list->setCurrentIndex(c);

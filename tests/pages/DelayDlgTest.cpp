@@ -3,6 +3,7 @@
 #include "pages/DelayDlg.h"
 
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/DelayPanel.h"
 #include "controls/SpinButtons.h"
 #include "controls/XBmpSlider.h"
@@ -34,18 +35,6 @@ std::vector<Report> BandReports(int channel, int band, float freq, int type) {
             BuildParamValues(MOD_OUT1 + channel, band, words)};
 }
 
-void Wheel(QWidget* w, int dy) {
-    QWheelEvent e(QPointF(5, 5), QPointF(w->mapToGlobal(QPoint(5, 5))), QPoint(), QPoint(0, dy), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
 // True when the box paints its whole text: the caret at the end lies the text's width right of the
 // caret at the start, which holds only while the box has not scrolled its text.
 bool ShowsWholeText(QLineEdit* edit) {
@@ -75,11 +64,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
-    template <class T> T* Ctrl(int id) {
-        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
+    template <class T> T* Ctrl(int id) { return ::Ctrl<T>(page.get(), id); }
     CValueEdit* Edit(int c) { return Ctrl<CValueEdit>(CDelayDlg::kEditIds[c]); }
     CSpinButtons* Spin(int c) { return Ctrl<CSpinButtons>(CDelayDlg::kSpinIds[c]); }
     void Type(int c, const QString& text) {
@@ -129,8 +114,8 @@ TEST_F(DelayDlgTest, TypedDelayIsHeldToItsRangeBeforeItIsShownStoredAndSent) {
     // A wheel over the page with the focus in a box goes to the box and stops there.
     link.Clear();
     Edit(5)->setFocus();
-    Wheel(page.get(), 120);
-    Wheel(page->Panel(), -120);
+    Wheel(page.get(), 120, QPointF(5, 5));
+    Wheel(page->Panel(), -120, QPointF(5, 5));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(Edit(5)->text(), "1.5ms");
 }
@@ -199,8 +184,8 @@ TEST_F(DelayDlgTest, WholeChannelRadioSendsModeThenFlatSplitBandsAndLocksTheSlid
     // The disabled slider takes the wheel and does nothing with it.
     link.Clear();
     slider->setFocus();
-    Wheel(slider, 120);
-    Wheel(page.get(), 120);
+    Wheel(slider, 120, QPointF(5, 5));
+    Wheel(page.get(), 120, QPointF(5, 5));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(slider->GetPos(), 7);
     EXPECT_EQ(CurrentSplitIndex(1), 7);
@@ -212,7 +197,7 @@ TEST_F(DelayDlgTest, WholeChannelRadioSendsModeThenFlatSplitBandsAndLocksTheSlid
     EXPECT_EQ(Sent()[1], BandReports(1, 13, 1200.0f, EQ_HP)[0]);
     link.Clear();
     slider->setFocus();
-    Wheel(slider, 120);
+    Wheel(slider, 120, QPointF(5, 5));
     std::vector<Report> moved = BandReports(1, 13, 1300.0f, EQ_HP);
     for (const Report& r : BandReports(1, 14, 1800.0f, EQ_LP))
         moved.push_back(r);
@@ -286,9 +271,9 @@ TEST_F(DelayDlgTest, OutputPageSplitSliderWheelSendsNothingWhileWholeChannel) {
     ASSERT_NE(split, nullptr);
     EXPECT_FALSE(split->IsSliderEnabled());
     split->setFocus();
-    Wheel(split, 120);
-    Wheel(split, -120);
-    Wheel(split, -120);
+    Wheel(split, 120, QPointF(5, 5));
+    Wheel(split, -120, QPointF(5, 5));
+    Wheel(split, -120, QPointF(5, 5));
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(split->GetPos(), 4);
     EXPECT_EQ(ReadBand(MOD_OUT1 + 3, 13).nType, EQ_PEQ);

@@ -3,6 +3,7 @@
 #include "pages/DialogEfx.h"
 
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "dsp/FilterResponse.h"
@@ -28,12 +29,6 @@ Report Param(int block, int param, uint32_t word) {
 }
 Report ParamF(int block, int param, float v) {
     return BuildParam(block, param, FloatBits(v), 1);
-}
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // shown for every source and HDMI port the processor may report, and the source levels.
 #include "pages/DialogMusicInput.h"
 
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 
 #include <QRadioButton>
 

@@ -4,6 +4,7 @@
 #include "pages/DialogMusic.h"
 
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/EqBandEditor.h"
 #include "controls/EqPanel.h"
 #include "controls/PeakMeterCtrl.h"
@@ -30,19 +31,6 @@ Report ParamF(int block, int param, float v) {
     return BuildParam(block, param, FloatBits(v), 1);
 }
 
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void Wheel(QWidget* w, int dy) {
-    const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
-
 } // namespace
 
 class DialogMusicTest : public StoreTest {
@@ -58,11 +46,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
-    template <class T> T* Ctrl(int id) {
-        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
+    template <class T> T* Ctrl(int id) { return ::Ctrl<T>(page.get(), id); }
     void SetLive(int index, uint8_t value) {
         auto lock = LockStore();
         g_Param.byLiveStatus[index] = value;

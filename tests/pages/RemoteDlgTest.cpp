@@ -3,8 +3,8 @@
 // learning dialog waits, Apply, and the remote-code files.
 #include "pages/RemoteDlg.h"
 
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "link/Transport.h"
 #include "sim/SimBackend.h"
 #include "ui/ConsoleLink.h"

@@ -3,6 +3,7 @@
 #include "pages/SSVCDlg.h"
 
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "controls/SSVolumePanel.h"
 #include "controls/SpinButtons.h"
 #include "model/Compound.h"
@@ -19,12 +20,6 @@
 #include <cmath>
 
 namespace {
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
 
 // The level of channel c as the processor gets it: the 32-byte block with c's entry, then its gains.
 std::vector<Report> LevelReports(std::array<uint8_t, kSurroundLevelsSize>& levels, int c, float db) {
@@ -66,11 +61,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         link.Clear();
     }
-    template <class T> T* Ctrl(int id) {
-        auto* w = qobject_cast<T*>(FindCtrl(page.get(), id));
-        EXPECT_NE(w, nullptr) << "control " << id;
-        return w;
-    }
+    template <class T> T* Ctrl(int id) { return ::Ctrl<T>(page.get(), id); }
     std::array<uint8_t, kSurroundLevelsSize> Levels() {
         auto lock = LockStore();
         return g_Param.bySurroundLevels;

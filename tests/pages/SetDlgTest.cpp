@@ -2,8 +2,8 @@
 // the power-on sliders held by the maximums, and closing by the close box or Cancel.
 #include "pages/SetDlg.h"
 
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "ui/ProgressDlgs.h"
 
 #include <QApplication>

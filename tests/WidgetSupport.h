@@ -1,5 +1,5 @@
-// What the tool-window tests share: moving a bitmap slider to a position by a real key press, and
-// finding a window's controls by id.
+// What the widget tests share: moving a bitmap slider to a position by a real key press, clicking a
+// button, and finding a window's controls by id.
 #pragma once
 
 #include "controls/XBmpSlider.h"
@@ -7,8 +7,11 @@
 #include "ui/Language.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -40,4 +43,21 @@ template <class T> T* Ctrl(QWidget* window, int id) {
 inline QString TextOf(QWidget* window, int id) {
     auto* label = Ctrl<QLabel>(window, id);
     return label ? label->text() : QString();
+}
+
+// A mouse event of `type` at `pos`; presses and releases are of the left button.
+inline void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// A wheel turn of `dy` eighths of a degree at `at` (the middle of the widget by default).
+inline void Wheel(QWidget* w, int dy, QPointF at) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+inline void Wheel(QWidget* w, int dy) {
+    Wheel(w, dy, QRectF(w->rect()).center());
 }
