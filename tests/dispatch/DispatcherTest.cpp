@@ -166,7 +166,7 @@ TEST_F(DispatcherTest, ReportsThatNameNothingTheConsoleKeepsChangeNothing) {
         bool bRaises; // the region of its code, although nothing changed
     };
     const Case cases[] = {
-        {"unknown code", Reply(0x7E, {1, 2, 3}), false},
+        {"unknown code", Reply(200, {1, 2, 3}), false},
         {"empty report", Report{}, false},
         {"learned key 0", Reply(CMD_LEARN_KEY, {0xA5, 0, 0x77}), false},
         {"learned key past the last", Reply(CMD_LEARN_KEY, {0xA5, kRemoteKeyBytes, 0x77}), false},
