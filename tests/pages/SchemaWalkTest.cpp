@@ -1,8 +1,8 @@
 // The settings schema against the window: for every row a page edits with a slider, the page made by
 // the registry is moved to the row's ends and middle through the slider itself, and the store, the
 // page's value text, the schema's ReadValue/FormatValue and m7qctl's parse of that text all agree.
-#include "PageTestSupport.h"
 #include "TestSupport.h"
+#include "WidgetSupport.h"
 #include "model/Compressor.h"
 #include "model/Schema.h"
 #include "pages/Page.h"
