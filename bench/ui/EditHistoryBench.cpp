@@ -7,8 +7,8 @@
 #include "link/Timing.h"
 #include "model/Defaults.h"
 #include "model/Eq.h"
-#include "pages/Templates.h"
 #include "ui/ConsoleLink.h"
+#include "ui/Templates.h"
 
 #include <benchmark/benchmark.h>
 
